@@ -1,0 +1,25 @@
+package com.quenlark.bench;
+
+import com.quenlark.util.macos.macosx.StatStructure;
+
+/**
+ * Loops in C (libQuintaverBench) that make the same platform calls as the natives, so the
+ * benchmarks can set the natives against their floor and split where the time goes. Each
+ * returns the nanoseconds that {@code calls} iterations took.
+ */
+final class NativeFloor {
+    static {
+        System.loadLibrary("QuintaverBench");
+    }
+
+    private NativeFloor() {}
+
+    /** The Linux statx call alone, as libc makes it. */
+    static native long statxLoop(String path, int calls);
+
+    /** The System stand-in's lstat: statx plus narrowing into the Mac record. */
+    static native long macLstatLoop(String path, int calls);
+
+    /** Only the JNI side of the lstat native: the class, 18 field look-ups and 18 stores. */
+    static native long fieldStoresLoop(StatStructure target, int calls);
+}

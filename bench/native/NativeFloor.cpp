@@ -1,0 +1,57 @@
+// C loops behind the benchmarks' floor figures: the same platform calls the natives make,
+// without the JNI around them, or only the JNI work without the call.
+#include <System/stat.h>
+#include <chrono>
+#include <fcntl.h>
+#include <jni.h>
+#include <sys/stat.h>
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+template <typename Body> jlong timeLoop(jint calls, Body body) {
+    auto start = Clock::now();
+    for (jint i = 0; i < calls; i++) body();
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
+}
+} // namespace
+
+extern "C" {
+
+JNIEXPORT jlong JNICALL Java_com_quenlark_bench_NativeFloor_statxLoop(JNIEnv* env, jclass,
+                                                                      jstring path, jint calls) {
+    const char* p = env->GetStringUTFChars(path, nullptr);
+    struct statx stx;
+    jlong took = timeLoop(calls, [&] {
+        statx(AT_FDCWD, p, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS, &stx);
+    });
+    env->ReleaseStringUTFChars(path, p);
+    return took;
+}
+
+JNIEXPORT jlong JNICALL Java_com_quenlark_bench_NativeFloor_macLstatLoop(JNIEnv* env, jclass,
+                                                                         jstring path, jint calls) {
+    const char* p = env->GetStringUTFChars(path, nullptr);
+    struct macos::stat sb;
+    jlong took = timeLoop(calls, [&] { macos::lstat(p, &sb); });
+    env->ReleaseStringUTFChars(path, p);
+    return took;
+}
+
+JNIEXPORT jlong JNICALL Java_com_quenlark_bench_NativeFloor_fieldStoresLoop(JNIEnv* env, jclass,
+                                                                            jobject target,
+                                                                            jint calls) {
+    static const char* const intFields[] = {
+        "st_dev",   "st_ino",       "st_mode",  "st_nlink",     "st_uid",   "st_gid",
+        "st_rdev",  "st_atime",     "st_atimensec", "st_mtime", "st_mtimensec", "st_ctime",
+        "st_ctimensec", "st_blksize", "st_flags", "st_gen"};
+    return timeLoop(calls, [&] {
+        jclass cls = env->GetObjectClass(target);
+        for (const char* name : intFields) env->SetIntField(target, env->GetFieldID(cls, name, "I"), 1);
+        env->SetLongField(target, env->GetFieldID(cls, "st_size", "J"), 1);
+        env->SetLongField(target, env->GetFieldID(cls, "st_blocks", "J"), 1);
+        env->DeleteLocalRef(cls);
+    });
+}
+
+} // extern "C"

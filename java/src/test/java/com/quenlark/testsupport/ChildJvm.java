@@ -1,0 +1,46 @@
+package com.quenlark.testsupport;
+
+import java.io.IOException;
+import java.nio.charset.StandardCharsets;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.concurrent.TimeUnit;
+
+/**
+ * Runs a main class in a fresh JVM with the library and the test classpath, under
+ * -Xcheck:jni, for tests whose subject acts on the whole process (identity setters).
+ */
+public final class ChildJvm {
+    /** What the child printed (stdout and stderr together) and how it ended. */
+    public record Result(int exitCode, String output) {}
+
+    private ChildJvm() {}
+
+    public static String libraryDirectory() {
+        return System.getProperty("quintaver.libdir");
+    }
+
+    public static String binDirectory() {
+        return System.getProperty("quintaver.bindir");
+    }
+
+    public static Result run(Class<?> mainClass, String... args) throws IOException, InterruptedException {
+        List<String> command = new ArrayList<>(List.of(
+                System.getProperty("java.home") + "/bin/java", "-Xcheck:jni",
+                "-Djava.library.path=" + libraryDirectory(),
+                "-cp", System.getProperty("quintaver.classpath"), mainClass.getName()));
+        command.addAll(List.of(args));
+        Process process = new ProcessBuilder(command).redirectErrorStream(true).start();
+        byte[] output = process.getInputStream().readAllBytes();
+        if (!process.waitFor(60, TimeUnit.SECONDS)) {
+            process.destroyForcibly();
+            throw new IOException("child JVM did not finish: " + mainClass.getName());
+        }
+        return new Result(process.exitValue(), new String(output, StandardCharsets.UTF_8));
+    }
+
+    /** Whether this test JVM runs as root (needed for ownership and identity changes). */
+    public static boolean isRoot() {
+        return "root".equals(System.getProperty("user.name"));
+    }
+}
