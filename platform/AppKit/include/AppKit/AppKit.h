@@ -1,0 +1,3 @@
+// AppKit as a whole.
+#pragma once
+#include <AppKit/NSApplication.h>

@@ -1,0 +1,5 @@
+// Foundation as a whole.
+#pragma once
+#include <Foundation/FoundationExport.h>
+#include <Foundation/NSBundle.h>
+#include <Foundation/QuintaverTrace.h>
