@@ -9,6 +9,7 @@
 #include <linux/stat.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
