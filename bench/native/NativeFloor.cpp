@@ -38,6 +38,15 @@ JNIEXPORT jlong JNICALL Java_com_quenlark_bench_NativeFloor_macLstatLoop(JNIEnv*
     return took;
 }
 
+JNIEXPORT jlong JNICALL Java_com_quenlark_bench_NativeFloor_pathStringLoop(JNIEnv* env, jclass,
+                                                                           jstring path,
+                                                                           jint calls) {
+    return timeLoop(calls, [&] {
+        const char* p = env->GetStringUTFChars(path, nullptr);
+        env->ReleaseStringUTFChars(path, p);
+    });
+}
+
 JNIEXPORT jlong JNICALL Java_com_quenlark_bench_NativeFloor_fieldStoresLoop(JNIEnv* env, jclass,
                                                                             jobject target,
                                                                             jint calls) {
@@ -52,6 +61,11 @@ JNIEXPORT jlong JNICALL Java_com_quenlark_bench_NativeFloor_fieldStoresLoop(JNIE
         env->SetLongField(target, env->GetFieldID(cls, "st_blocks", "J"), 1);
         env->DeleteLocalRef(cls);
     });
+}
+
+JNIEXPORT jint JNICALL Java_com_quenlark_bench_NativeFloor_emptyCall(JNIEnv*, jclass, jstring,
+                                                                      jobject) {
+    return 0;
 }
 
 } // extern "C"

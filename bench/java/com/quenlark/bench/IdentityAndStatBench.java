@@ -49,13 +49,19 @@ final class IdentityAndStatBench implements Benchmark {
                 .add("JNA lstat", () -> Harness.sink += jna.lstat(file, linuxStat))
                 .add("C floor: statx", calls -> NativeFloor.statxLoop(file, calls))
                 .add("C: stand-in lstat", calls -> NativeFloor.macLstatLoop(file, calls))
-                .add("C: 18 field look-ups+stores", calls -> NativeFloor.fieldStoresLoop(st, calls));
+                .add("C: 18 field look-ups+stores", calls -> NativeFloor.fieldStoresLoop(st, calls))
+                .add("C: path string take+release", calls -> NativeFloor.pathStringLoop(file, calls))
+                .add("JNI transition (empty native)", () -> Harness.sink += NativeFloor.emptyCall(file, st));
         double total = t.median("libQuintaver lstat");
         double call = t.median("C: stand-in lstat");
         double fields = t.median("C: 18 field look-ups+stores");
+        double string = t.median("C: path string take+release");
+        double rest = total - call - fields - string;
         t.note(String.format("native lstat split: platform call %.0f ns (%.0f%%), field look-ups and"
-                        + " stores %.0f ns (%.0f%%), the rest (JNI transition, path string) %.0f ns",
-                call, 100 * call / total, fields, 100 * fields / total, total - call - fields));
+                        + " stores %.0f ns (%.0f%%), path string %.0f ns (%.0f%%), the rest (JNI"
+                        + " transition, noise) %.0f ns (%.0f%%)",
+                call, 100 * call / total, fields, 100 * fields / total, string, 100 * string / total,
+                rest, 100 * rest / total));
         t.print();
     }
 }

@@ -20,6 +20,12 @@ final class NativeFloor {
     /** The System stand-in's lstat: statx plus narrowing into the Mac record. */
     static native long macLstatLoop(String path, int calls);
 
+    /** Taking and releasing a path's modified UTF-8 bytes, as every path native does. */
+    static native long pathStringLoop(String path, int calls);
+
+    /** A native call with the lstat native's arguments that does nothing: the JNI transition. */
+    static native int emptyCall(String path, StatStructure target);
+
     /** Only the JNI side of the lstat native: the class, 18 field look-ups and 18 stores. */
     static native long fieldStoresLoop(StatStructure target, int calls);
 }
