@@ -1,0 +1,36 @@
+// What the built-in types share: the class descriptors, the type check every public call
+// makes before it touches an object, and the header of a statically allocated constant.
+#pragma once
+#include <CoreFoundation/CFRuntime.h>
+#include <CoreFoundation/CFString.h>
+
+#include <string>
+
+extern const CFRuntimeClass __CFAllocatorClass;
+extern const CFRuntimeClass __CFNullClass;
+extern const CFRuntimeClass __CFStringClass;
+extern const CFRuntimeClass __CFBooleanClass;
+extern const CFRuntimeClass __CFNumberClass;
+extern const CFRuntimeClass __CFDataClass;
+extern const CFRuntimeClass __CFArrayClass;
+extern const CFRuntimeClass __CFDictionaryClass;
+
+namespace cf {
+
+inline constexpr uintptr_t typeIDMask = 0xffff;
+
+inline CFTypeID typeOf(CFTypeRef object) {
+    return static_cast<const CFRuntimeBase*>(object)->_cfinfo & typeIDMask;
+}
+
+// The object as its implementation type, or nullptr when it is NULL or of another type, so
+// that a wrong argument gives the call's failure value instead of undefined behaviour.
+template <class T> T* as(CFTypeRef object, CFTypeID type) {
+    if (!object || typeOf(object) != type) return nullptr;
+    return static_cast<T*>(const_cast<void*>(object));
+}
+
+// A new string of a diagnostic text.
+CFStringRef describe(const std::string& text);
+
+} // namespace cf
