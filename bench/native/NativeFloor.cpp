@@ -9,9 +9,15 @@
 namespace {
 using Clock = std::chrono::steady_clock;
 
+const char* const intFieldNames[] = {"st_dev",       "st_ino",     "st_mode",      "st_nlink",
+                                     "st_uid",       "st_gid",     "st_rdev",      "st_atime",
+                                     "st_atimensec", "st_mtime",   "st_mtimensec", "st_ctime",
+                                     "st_ctimensec", "st_blksize", "st_flags",     "st_gen"};
+
 template <typename Body> jlong timeLoop(jint calls, Body body) {
     auto start = Clock::now();
-    for (jint i = 0; i < calls; i++) body();
+    for (jint i = 0; i < calls; i++)
+        body();
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
 }
 } // namespace
@@ -50,21 +56,37 @@ JNIEXPORT jlong JNICALL Java_com_quenlark_bench_NativeFloor_pathStringLoop(JNIEn
 JNIEXPORT jlong JNICALL Java_com_quenlark_bench_NativeFloor_fieldStoresLoop(JNIEnv* env, jclass,
                                                                             jobject target,
                                                                             jint calls) {
-    static const char* const intFields[] = {
-        "st_dev",   "st_ino",       "st_mode",  "st_nlink",     "st_uid",   "st_gid",
-        "st_rdev",  "st_atime",     "st_atimensec", "st_mtime", "st_mtimensec", "st_ctime",
-        "st_ctimensec", "st_blksize", "st_flags", "st_gen"};
     return timeLoop(calls, [&] {
         jclass cls = env->GetObjectClass(target);
-        for (const char* name : intFields) env->SetIntField(target, env->GetFieldID(cls, name, "I"), 1);
+        for (const char* name : intFieldNames)
+            env->SetIntField(target, env->GetFieldID(cls, name, "I"), 1);
         env->SetLongField(target, env->GetFieldID(cls, "st_size", "J"), 1);
         env->SetLongField(target, env->GetFieldID(cls, "st_blocks", "J"), 1);
         env->DeleteLocalRef(cls);
     });
 }
 
+// What caching would save: the same 18 stores with field ids looked up once.
+JNIEXPORT jlong JNICALL Java_com_quenlark_bench_NativeFloor_cachedFieldStoresLoop(JNIEnv* env,
+                                                                                  jclass,
+                                                                                  jobject target,
+                                                                                  jint calls) {
+    jclass cls = env->GetObjectClass(target);
+    jfieldID ids[18];
+    for (int i = 0; i < 16; i++)
+        ids[i] = env->GetFieldID(cls, intFieldNames[i], "I");
+    ids[16] = env->GetFieldID(cls, "st_size", "J");
+    ids[17] = env->GetFieldID(cls, "st_blocks", "J");
+    return timeLoop(calls, [&] {
+        for (int i = 0; i < 16; i++)
+            env->SetIntField(target, ids[i], 1);
+        env->SetLongField(target, ids[16], 1);
+        env->SetLongField(target, ids[17], 1);
+    });
+}
+
 JNIEXPORT jint JNICALL Java_com_quenlark_bench_NativeFloor_emptyCall(JNIEnv*, jclass, jstring,
-                                                                      jobject) {
+                                                                     jobject) {
     return 0;
 }
 

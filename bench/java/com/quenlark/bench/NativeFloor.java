@@ -20,6 +20,9 @@ final class NativeFloor {
     /** The System stand-in's lstat: statx plus narrowing into the Mac record. */
     static native long macLstatLoop(String path, int calls);
 
+    /** The same 18 stores with field ids looked up once: what caching them would leave. */
+    static native long cachedFieldStoresLoop(StatStructure target, int calls);
+
     /** Taking and releasing a path's modified UTF-8 bytes, as every path native does. */
     static native long pathStringLoop(String path, int calls);
 
