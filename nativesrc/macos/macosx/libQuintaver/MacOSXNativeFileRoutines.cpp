@@ -1,8 +1,15 @@
 // File status, user records, path operations, attribute lists, file-system tables, mounting.
 #include "JNIFrame.h"
 
+#include <System/attr.h>
+#include <System/mount.h>
 #include <System/pwd.h>
 #include <System/stat.h>
+#include <System/unistd.h>
+#include <cstdio>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 namespace {
 
@@ -19,6 +26,40 @@ void storePasswd(JNIEnv* env, jobject passwordStructure, const macos::passwd& pw
     out.setString("pw_dir", pw.pw_dir);
     out.setString("pw_shell", pw.pw_shell);
     out.setInt("pw_expire_sec", pw.pw_expire);
+}
+
+// link, symlink and rename: two paths, one call, the error number.
+template <typename Call> jint twoPaths(JNIEnv* env, jstring first, jstring second, Call call) {
+    jni::UTFChars from(env, first);
+    jni::UTFChars to(env, second);
+    if (!from || !to) return jni::nullArgument;
+    return jni::errorNumber(call(from, to));
+}
+
+// getattrlist and setattrlist: the request record from the five groups, the Java array as the
+// attribute buffer.
+template <typename Call>
+jint attributeList(JNIEnv* env, jstring file, jbyteArray infoBuf, jint commonFlags,
+                   jint volumeFlags, jint dirFlags, jint fileFlags, jint forkFlags, jint options,
+                   Call call) {
+    jni::UTFChars path(env, file);
+    jni::ByteArrayElements buffer(env, infoBuf);
+    if (!path || !buffer) return jni::nullArgument;
+    macos::attrlist request{};
+    request.bitmapcount = macos::ATTR_BIT_MAP_COUNT;
+    request.commonattr = static_cast<uint32_t>(commonFlags);
+    request.volattr = static_cast<uint32_t>(volumeFlags);
+    request.dirattr = static_cast<uint32_t>(dirFlags);
+    request.fileattr = static_cast<uint32_t>(fileFlags);
+    request.forkattr = static_cast<uint32_t>(forkFlags);
+    return jni::errorNumber(call(path.get(), &request, buffer.get(),
+                                 static_cast<size_t>(buffer.length()),
+                                 static_cast<uint32_t>(options)));
+}
+
+// The VM hands out array elements as its own heap copy, aligned for any record.
+template <typename Record> Record* recordsIn(const jni::ByteArrayElements& elements) {
+    return reinterpret_cast<Record*>(elements.get());
 }
 
 } // namespace
@@ -74,6 +115,108 @@ JNIEXPORT jint JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRouti
     if (!pw) return jni::refused;
     storePasswd(env, passwordStructure, *pw);
     return 0;
+}
+
+JNIEXPORT jint JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRoutines_link(
+    JNIEnv* env, jobject, jstring existingStr, jstring newStr) {
+    return twoPaths(env, existingStr, newStr, ::link);
+}
+
+JNIEXPORT jint JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRoutines_symlink(
+    JNIEnv* env, jobject, jstring existingStr, jstring newStr) {
+    return twoPaths(env, existingStr, newStr, ::symlink);
+}
+
+JNIEXPORT jint JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRoutines_rename(
+    JNIEnv* env, jobject, jstring srcStr, jstring destStr) {
+    return twoPaths(env, srcStr, destStr, ::rename);
+}
+
+// Contents that fill the whole buffer may have been cut short, so they give null rather than a
+// wrong target.
+JNIEXPORT jstring JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRoutines_readlink(
+    JNIEnv* env, jobject, jstring file) {
+    jni::UTFChars path(env, file);
+    if (!path) return nullptr;
+    char contents[1024];
+    ssize_t length = ::readlink(path, contents, sizeof contents);
+    if (length <= 0 || length >= static_cast<ssize_t>(sizeof contents)) return nullptr;
+    contents[length] = '\0';
+    return env->NewStringUTF(contents);
+}
+
+JNIEXPORT jint JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRoutines_utimes(
+    JNIEnv* env, jobject, jstring filePathString, jint accessSecs, jint accessUSecs,
+    jint modifySecs, jint modifyUSecs) {
+    jni::UTFChars path(env, filePathString);
+    if (!path) return -1;
+    const timeval times[2] = {{accessSecs, accessUSecs}, {modifySecs, modifyUSecs}};
+    return ::utimes(path, times);
+}
+
+JNIEXPORT jint JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRoutines_chmod(
+    JNIEnv* env, jobject, jstring filePathString, jint mode) {
+    jni::UTFChars path(env, filePathString);
+    if (!path) return -1;
+    return ::chmod(path, static_cast<uint16_t>(mode));
+}
+
+JNIEXPORT jint JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRoutines_chown(
+    JNIEnv* env, jobject, jstring filePathString, jint uid, jint gid) {
+    jni::UTFChars path(env, filePathString);
+    if (!path) return -1;
+    return ::chown(path, static_cast<macos::uid_t>(uid), static_cast<macos::gid_t>(gid));
+}
+
+JNIEXPORT jint JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRoutines_chflags(
+    JNIEnv* env, jobject, jstring filePathString, jint flags) {
+    jni::UTFChars path(env, filePathString);
+    if (!path) return -1;
+    return macos::chflags(path, static_cast<uint32_t>(flags));
+}
+
+JNIEXPORT jint JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRoutines_getattrlist(
+    JNIEnv* env, jobject, jstring file, jbyteArray infoBuf, jint commonFlags, jint volumeFlags,
+    jint dirFlags, jint fileFlags, jint forkFlags, jint options) {
+    return attributeList(env, file, infoBuf, commonFlags, volumeFlags, dirFlags, fileFlags,
+                         forkFlags, options, macos::getattrlist);
+}
+
+JNIEXPORT jint JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRoutines_setattrlist(
+    JNIEnv* env, jobject, jstring file, jbyteArray infoBuf, jint commonFlags, jint volumeFlags,
+    jint dirFlags, jint fileFlags, jint forkFlags, jint options) {
+    return attributeList(env, file, infoBuf, commonFlags, volumeFlags, dirFlags, fileFlags,
+                         forkFlags, options, macos::setattrlist);
+}
+
+JNIEXPORT jint JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRoutines_statfs(
+    JNIEnv* env, jobject, jstring volumePathString, jbyteArray bufArray) {
+    jni::UTFChars path(env, volumePathString);
+    if (!bufArray) return jni::refused;
+    jni::ByteArrayElements buffer(env, bufArray);
+    if (buffer.length() < static_cast<jsize>(sizeof(struct macos::statfs))) {
+        std::fputs("statfs called with buffer too small\n", stderr);
+        return jni::refused;
+    }
+    if (!path) return jni::nullArgument;
+    return jni::errorNumber(macos::statfs(path, recordsIn<struct macos::statfs>(buffer)));
+}
+
+JNIEXPORT jint JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRoutines_getfsstat(
+    JNIEnv* env, jobject, jbyteArray bufArray, jint flags) {
+    jni::ByteArrayElements buffer(env, bufArray);
+    return macos::getfsstat(recordsIn<struct macos::statfs>(buffer), buffer.length(), flags);
+}
+
+JNIEXPORT jint JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRoutines_mount(
+    JNIEnv* env, jobject, jstring typeString, jstring mountDirString, jint flags,
+    jbyteArray dataArray) {
+    jni::UTFChars type(env, typeString);
+    jni::UTFChars dir(env, mountDirString);
+    jni::ByteArrayElements data(env, dataArray);
+    if (!type || !dir) return jni::nullArgument;
+    return jni::errorNumber(
+        macos::mount(type, dir, flags, data.get(), static_cast<size_t>(data.length())));
 }
 
 } // extern "C"

@@ -28,6 +28,12 @@ struct stat {
 // 0, or -1 with errno set.
 int lstat(const char* path, struct stat* sb);
 
+// Replaces the BSD flags of the object named by path (following a final symbolic link) with
+// flags. 0, or -1 with errno set: EOPNOTSUPP for a flag without a Linux inode-flag counterpart
+// or for an object that is neither a regular file nor a directory, EPERM where the caller may
+// not change them.
+int chflags(const char* path, uint32_t flags);
+
 // BSD file flags (st_flags, chflags).
 inline constexpr uint32_t UF_SETTABLE = 0x0000ffff;
 inline constexpr uint32_t UF_NODUMP = 0x00000001;
