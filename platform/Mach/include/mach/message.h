@@ -3,6 +3,7 @@
 // packet of a Unix-domain SOCK_SEQPACKET socket, so a message is never split or merged; a
 // reply port is that same connection.
 #pragma once
+#include <mach/kern_return.h>
 #include <mach/port.h>
 #include <stdint.h>
 
