@@ -1,5 +1,6 @@
 // Port names: 32-bit names, local to the process, for objects held with reference counts.
 #pragma once
+#include <mach/boolean.h>
 #include <stdint.h>
 
 typedef uint32_t natural_t;

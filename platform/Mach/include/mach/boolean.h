@@ -1,0 +1,4 @@
+// The kernel's truth value.
+#pragma once
+
+typedef int boolean_t;
