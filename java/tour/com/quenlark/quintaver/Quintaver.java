@@ -8,7 +8,10 @@ import java.util.List;
 public final class Quintaver {
     /** Every subcommand, in the order the help lists them. */
     static final List<Command> COMMANDS =
-            List.of(new IdCommand(), new StatCommand(), new UserCommand(), new TourCommand());
+            List.of(new IdCommand(), new StatCommand(), new UserCommand(),
+                    new LnCommand(), new ReadlinkCommand(), new FlagsCommand(), new AttrsCommand(),
+                    new MountsCommand(),
+                    new TourCommand());
 
     private Quintaver() {}
 

@@ -8,7 +8,9 @@ final class TourCommand implements Command {
     static final List<List<String>> STEPS = List.of(
             List.of("id"),
             List.of("stat", "/etc/passwd"),
-            List.of("user", "root"));
+            List.of("user", "root"),
+            List.of("mounts"),
+            List.of("attrs", "/"));
 
     @Override
     public String name() {
