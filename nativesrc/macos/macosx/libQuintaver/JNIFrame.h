@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <jni.h>
+#include <string>
 
 namespace jni {
 
@@ -127,6 +128,78 @@ class Fields {
     jobject object_;
     jclass class_;
 };
+
+// A new Java string made from NUL-terminated UTF-8 bytes, deleted (its local reference) when
+// the holder goes out of scope: for callbacks that run inside a long native call, where local
+// references would otherwise pile up. Bytes from outside the VM (a volume label, a path) need
+// not be modified UTF-8: characters beyond U+FFFF and malformed bytes are converted (the
+// latter to U+FFFD) rather than handed to NewStringUTF. A null pointer gives a null string.
+class LocalString {
+  public:
+    LocalString(JNIEnv* env, const char* utf8) : env_(env), string_(make(env, utf8)) {}
+    ~LocalString() {
+        if (string_) env_->DeleteLocalRef(string_);
+    }
+    LocalString(const LocalString&) = delete;
+    LocalString& operator=(const LocalString&) = delete;
+    jstring get() const { return string_; }
+    operator jstring() const { return string_; }
+
+  private:
+    static jstring make(JNIEnv* env, const char* utf8) {
+        if (!utf8) return nullptr;
+        const auto* p = reinterpret_cast<const unsigned char*>(utf8);
+        bool ascii = true;
+        for (const unsigned char* q = p; *q; ++q)
+            if (*q >= 0x80) ascii = false;
+        if (ascii) return env->NewStringUTF(utf8);
+        std::u16string units;
+        while (*p) {
+            unsigned char lead = *p;
+            int extra = lead < 0x80 ? 0 : (lead >> 5) == 6 ? 1 : (lead >> 4) == 14 ? 2
+                                       : (lead >> 3) == 30 ? 3 : -1;
+            char32_t c = extra == 0 ? lead : extra == 1 ? lead & 0x1f : extra == 2 ? lead & 0x0f
+                                                                                   : lead & 0x07;
+            int taken = 1;
+            for (int i = 1; i <= extra; ++i, ++taken) {
+                if ((p[i] & 0xc0) != 0x80) {
+                    extra = -1;
+                    break;
+                }
+                c = (c << 6) | (p[i] & 0x3f);
+            }
+            static constexpr char32_t least[] = {0, 0x80, 0x800, 0x10000};
+            if (extra < 0 || c < least[extra] || c > 0x10ffff || (c >= 0xd800 && c <= 0xdfff)) {
+                units.push_back(u'\ufffd');
+                p += taken;
+                continue;
+            }
+            if (c >= 0x10000) {
+                c -= 0x10000;
+                units.push_back(static_cast<char16_t>(0xd800 + (c >> 10)));
+                units.push_back(static_cast<char16_t>(0xdc00 + (c & 0x3ff)));
+            } else {
+                units.push_back(static_cast<char16_t>(c));
+            }
+            p += taken;
+        }
+        return env->NewString(reinterpret_cast<const jchar*>(units.data()),
+                              static_cast<jsize>(units.size()));
+    }
+
+    JNIEnv* env_;
+    jstring string_;
+};
+
+// After a call into Java from a platform callback: an exception the Java method threw is
+// described on standard error and cleared, so that the next JNI call is defined and later
+// events are still delivered.
+inline void describeAndClearException(JNIEnv* env) {
+    if (env->ExceptionCheck()) {
+        env->ExceptionDescribe();
+        env->ExceptionClear();
+    }
+}
 
 // Status styles of the file and identity natives.
 
