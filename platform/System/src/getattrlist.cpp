@@ -303,6 +303,12 @@ bool validRequest(const attrlist& list) {
     return true;
 }
 
+bool needsDescriptor(const attrlist& list) {
+    constexpr uint32_t common = ATTR_CMN_NAME | ATTR_CMN_FSID | ATTR_CMN_PAROBJID |
+                                ATTR_CMN_FNDRINFO | ATTR_CMN_USERACCESS | ATTR_CMN_PARENTID;
+    return (list.commonattr & common) || list.volattr || (list.dirattr & ATTR_DIR_ENTRYCOUNT);
+}
+
 } // namespace
 
 int getattrlist(const char* path, struct attrlist* attrList, void* attrBuf, size_t attrBufSize,
@@ -315,15 +321,22 @@ int getattrlist(const char* path, struct attrlist* attrList, void* attrBuf, size
         errno = ERANGE;
         return -1;
     }
-    Object object;
-    int follow = (options & FSOPT_NOFOLLOW) ? O_NOFOLLOW : 0;
-    object.fd = ::open(path, O_PATH | O_CLOEXEC | follow);
-    if (object.fd < 0) return -1;
-    constexpr unsigned wanted = STATX_BASIC_STATS | STATX_BTIME;
-    if (::statx(object.fd, "", AT_EMPTY_PATH | AT_NO_AUTOMOUNT, wanted, &object.stx) != 0)
-        return -1;
-
+    // A request that the status record answers alone costs one statx; the others open the
+    // object once, so every value describes the same object.
     const attrlist& list = *attrList;
+    Object object;
+    bool nofollow = options & FSOPT_NOFOLLOW;
+    constexpr unsigned wanted = STATX_BASIC_STATS | STATX_BTIME;
+    if (needsDescriptor(list)) {
+        object.fd = ::open(path, O_PATH | O_CLOEXEC | (nofollow ? O_NOFOLLOW : 0));
+        if (object.fd < 0) return -1;
+        if (::statx(object.fd, "", AT_EMPTY_PATH | AT_NO_AUTOMOUNT, wanted, &object.stx) != 0)
+            return -1;
+    } else {
+        int flags = AT_NO_AUTOMOUNT | (nofollow ? AT_SYMLINK_NOFOLLOW : 0);
+        if (::statx(AT_FDCWD, path, flags, wanted, &object.stx) != 0) return -1;
+    }
+
     bool directory = S_ISDIR(object.stx.stx_mode);
     detail::AttrReply reply;
     size_t setAt = (list.commonattr & ATTR_CMN_RETURNED_ATTRS) ? reply.reserveAttributeSet() : 0;

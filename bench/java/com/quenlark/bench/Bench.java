@@ -4,7 +4,8 @@ import java.util.List;
 
 /** Runs the named benchmarks, or all of them: {@code quintaver-bench [NAME...]}. */
 public final class Bench {
-    static final List<Benchmark> BENCHMARKS = List.of(new IdentityAndStatBench());
+    static final List<Benchmark> BENCHMARKS = List.of(new IdentityAndStatBench(),
+            new FileSystemBench());
 
     private Bench() {}
 
