@@ -41,7 +41,15 @@ final class LoopDevice implements AutoCloseable {
     }
 
     @Override
-    public void close() throws IOException, InterruptedException {
+    public void close() throws IOException {
+        try {
+            cleanUp();
+        } catch (InterruptedException e) {
+            Thread.currentThread().interrupt();
+        }
+    }
+
+    private void cleanUp() throws IOException, InterruptedException {
         // Whatever the test left: unmount, then detach.
         for (String line : Files.readAllLines(Path.of("/proc/self/mountinfo"))) {
             String[] fields = line.split(" ");

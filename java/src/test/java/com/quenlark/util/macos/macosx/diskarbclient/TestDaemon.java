@@ -65,10 +65,15 @@ final class TestDaemon implements AutoCloseable {
     }
 
     @Override
-    public void close() throws InterruptedException {
+    public void close() {
         process.destroy(); // SIGTERM
-        if (!process.waitFor(10, TimeUnit.SECONDS)) {
+        try {
+            if (!process.waitFor(10, TimeUnit.SECONDS)) {
+                process.destroyForcibly();
+            }
+        } catch (InterruptedException e) {
             process.destroyForcibly();
+            Thread.currentThread().interrupt();
         }
     }
 
