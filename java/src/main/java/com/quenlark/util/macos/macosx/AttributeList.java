@@ -107,7 +107,7 @@ public final class AttributeList {
             return bytes.getLong();
         }
 
-        /** A time value: seconds in the high 32 bits are not kept, so this is {seconds, nanos}. */
+        /** A time value: {seconds, nanoseconds} since 1970. */
         public int[] nextTimespec() {
             return new int[] {bytes.getInt(), bytes.getInt()};
         }
