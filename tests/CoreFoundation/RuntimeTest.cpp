@@ -89,6 +89,20 @@ TEST(Handles, OneHandlePerObjectForItsLifeAndNoneAfter) {
     EXPECT_EQ(_CFHandleCopyObject(handle), nullptr);
 }
 
+TEST(Handles, ReleasingThroughADeadHandleDropsNothing) {
+    int before = finalized;
+    CFTypeRef object = makeProbe(3);
+    uint32_t handle = _CFHandleFromObject(object);
+    CFRetain(object);
+    EXPECT_TRUE(_CFHandleRelease(handle));
+    EXPECT_TRUE(_CFHandleRelease(handle));
+    EXPECT_EQ(finalized, before + 1);
+    EXPECT_FALSE(_CFHandleRelease(handle)); // once too often: nothing happens
+    EXPECT_FALSE(_CFHandleRelease(0));
+    EXPECT_TRUE(_CFHandleRelease(_CFHandleFromObject(kCFBooleanFalse))); // constants stay
+    EXPECT_FALSE(CFBooleanGetValue(kCFBooleanFalse));
+}
+
 TEST(Handles, NeverIssuedHandlesResolveToNothing) {
     for (uint32_t handle : {1u, 0x3fffffu, 0x400001u, 0x80000001u, 0xffffffffu}) {
         CFTypeRef object = _CFObjectFromHandle(handle);

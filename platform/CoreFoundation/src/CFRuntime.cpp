@@ -133,6 +133,22 @@ void CFRelease(CFTypeRef cf) {
     if (cf::handles::countOf(before) == 1) destroy(cf, handle);
 }
 
+Boolean _CFHandleRelease(uint32_t handle) {
+    Slot* slot = cf::handles::slotOf(handle);
+    if (!slot) return false;
+    uint64_t word = slot->word.load(std::memory_order_acquire);
+    for (;;) {
+        if (cf::handles::handleOf(word) != handle || cf::handles::countOf(word) == 0) return false;
+        if (cf::handles::countOf(word) == immortalCount) return true;
+        if (slot->word.compare_exchange_weak(word, word - 1, std::memory_order_acq_rel)) break;
+    }
+    if (cf::handles::countOf(word) == 1) {
+        // Ours was the last reference: the slot still holds the object until destroy frees it.
+        destroy(slot->object.load(std::memory_order_acquire), handle);
+    }
+    return true;
+}
+
 CFIndex CFGetRetainCount(CFTypeRef cf) {
     if (!cf) return 0;
     if (isImmortal(cf)) return CFIndex{immortalCount};

@@ -295,18 +295,18 @@ CFMutableDictionaryRef createProperties(const Location& entry) {
     if (!dict) return nullptr;
     Filler out(dict);
     std::string path = entry.path();
-    // Attributes first, then the uevent keys, then the registry's own keys: later ones win.
-    if (!entry.isRoot()) {
-        for (const auto& item : list(path)) {
-            if (!item.isRegular || item.name == "uevent") continue;
-            struct stat st;
-            std::string file = path + "/" + item.name;
-            if (lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-                !(st.st_mode & (S_IRUSR | S_IRGRP | S_IROTH)) ||
-                static_cast<size_t>(st.st_size) > maxAttributeSize)
-                continue;
-            if (std::optional<std::string> text = readText(file)) out.setValue(item.name, *text);
-        }
+    // The root stands for no device and has no properties. Otherwise: attributes first, then
+    // the uevent keys, then the registry's own keys; later ones win.
+    if (entry.isRoot()) return dict;
+    for (const auto& item : list(path)) {
+        if (!item.isRegular || item.name == "uevent") continue;
+        struct stat st;
+        std::string file = path + "/" + item.name;
+        if (lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            !(st.st_mode & (S_IRUSR | S_IRGRP | S_IROTH)) ||
+            static_cast<size_t>(st.st_size) > maxAttributeSize)
+            continue;
+        if (std::optional<std::string> text = readText(file)) out.setValue(item.name, *text);
     }
     std::map<std::string, std::string> uevent = ueventOf(path);
     for (const auto& [key, value] : uevent)

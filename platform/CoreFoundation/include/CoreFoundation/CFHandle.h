@@ -14,6 +14,8 @@
 // release at the same time: it takes a reference atomically, only while the object lives.
 // _CFObjectFromHandle borrows: its result is valid only while the caller otherwise knows the
 // object stays alive (it holds a reference, or the handle's owner does not release it).
+// _CFHandleRelease drops a reference through the handle: a handle whose object is already
+// gone (released once too often, even by two threads at once) drops nothing.
 #pragma once
 #include <CoreFoundation/CFBase.h>
 
@@ -26,5 +28,8 @@ CFTypeRef _CFObjectFromHandle(uint32_t handle);
 // The live object with this handle with one more reference, which the caller releases with
 // CFRelease; NULL for 0 or a dead handle, and for one whose last reference is being dropped.
 CFTypeRef _CFHandleCopyObject(uint32_t handle);
+// Drops one reference of the live object with this handle (the last one destroys it, as
+// CFRelease does). FALSE, with nothing done, for 0 or a dead handle.
+Boolean _CFHandleRelease(uint32_t handle);
 
 CF_EXTERN_C_END

@@ -10,7 +10,7 @@ public final class Quintaver {
     static final List<Command> COMMANDS =
             List.of(new IdCommand(), new StatCommand(), new UserCommand(),
                     new LnCommand(), new ReadlinkCommand(), new FlagsCommand(), new AttrsCommand(),
-                    new MountsCommand(), new DisksCommand(),
+                    new MountsCommand(), new DisksCommand(), new IoregCommand(),
                     new TourCommand());
 
     private Quintaver() {}

@@ -10,7 +10,8 @@ final class TourCommand implements Command {
             List.of("stat", "/etc/passwd"),
             List.of("user", "root"),
             List.of("mounts"),
-            List.of("attrs", "/"));
+            List.of("attrs", "/"),
+            List.of("ioreg", "-d", "2"));
 
     @Override
     public String name() {
