@@ -111,13 +111,34 @@ class FileSystemTableTest {
     @Test
     void aMountBlockCarriesTheSourceAndOptions() throws Exception {
         assumeTrue(ChildJvm.isRoot(), "needs root: mounting a tmpfs");
-        String point = Files.createDirectory(dir.resolve("named")).toString();
+        String point = Files.createDirectory(dir.resolve("named mount")).toString();
         assertEquals(22, routines.mount("tmpfs", point, 0, new byte[] {'x'}), "EINVAL without its NULs");
         assertEquals(0, routines.mount("tmpfs", point, 0, StatfsRecord.mountArguments("scratch", "size=1m")));
         try {
             StatfsRecord mine = find(point);
             assertEquals("scratch", mine.mntfromname);
             assertEquals(1L << 20, mine.totalBytes());
+        } finally {
+            unmount(point);
+        }
+    }
+
+    @Test
+    void hugeCountsRaiseTheBlockSizeAndLongNamesAreCut() throws Exception {
+        assumeTrue(ChildJvm.isRoot(), "needs root: mounting a tmpfs");
+        // A tmpfs size is a limit, not an allocation: 20 TiB is 5 G blocks of 4 KiB.
+        Path deep = dir.resolve("with space").resolve("d".repeat(100));
+        String point = Files.createDirectories(deep).toString();
+        assertEquals(0, routines.mount("tmpfs", point, 0, StatfsRecord.mountArguments("", "size=20t")));
+        try {
+            byte[] buf = new byte[SIZE];
+            assertEquals(0, routines.statfs(point, buf));
+            StatfsRecord r = StatfsRecord.parse(buf, 0);
+            assertTrue(r.bsize > 4096, "block size raised: " + r.bsize);
+            assertTrue(r.blocks > 0, "never wrapped: " + r.blocks);
+            assertEquals(20L << 40, r.totalBytes());
+            assertEquals(point.substring(0, 89), r.mntonname, "cut to fit with its NUL");
+            assertEquals(0, buf[75 + 89]);
         } finally {
             unmount(point);
         }
