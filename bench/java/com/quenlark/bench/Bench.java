@@ -5,7 +5,7 @@ import java.util.List;
 /** Runs the named benchmarks, or all of them: {@code quintaver-bench [NAME...]}. */
 public final class Bench {
     static final List<Benchmark> BENCHMARKS = List.of(new IdentityAndStatBench(),
-            new FileSystemBench(), new DiskEventsBench());
+            new FileSystemBench(), new DiskEventsBench(), new RegistryBench());
 
     private Bench() {}
 
