@@ -79,6 +79,8 @@ TEST(Handles, OneHandlePerObjectForItsLifeAndNoneAfter) {
     CFStringRef s = CFStringCreateWithCString(nullptr, "x", kCFStringEncodingUTF8);
     uint32_t handle = _CFHandleFromObject(s);
     ASSERT_NE(handle, 0u);
+    EXPECT_EQ(handle & 1, 0u); // never a Mach port name (odd)
+    EXPECT_EQ(_CFObjectFromHandle(handle | 1), nullptr);
     CFRetain(s);
     EXPECT_EQ(_CFHandleFromObject(s), handle);
     EXPECT_EQ(_CFObjectFromHandle(handle), s);

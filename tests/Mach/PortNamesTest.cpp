@@ -17,6 +17,7 @@ TEST(PortNames, ReferencesKeepTheNameAndTheLastOneEndsIt) {
     bool gone = false;
     mach_port_name_t name = mach::insertName(std::make_shared<Thing>(&gone));
     ASSERT_TRUE(MACH_PORT_VALID(name));
+    EXPECT_EQ(name & 1, 1u); // never a CoreFoundation handle (even)
     EXPECT_NE(mach::lookup<Thing>(name), nullptr);
     EXPECT_EQ(mach::lookup<Other>(name), nullptr); // a name of another kind
 

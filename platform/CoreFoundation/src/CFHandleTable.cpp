@@ -12,7 +12,7 @@ namespace {
 constexpr uint32_t segmentBits = 12;
 constexpr uint32_t segmentSize = 1u << segmentBits;
 constexpr uint32_t segmentCount = 1u << (indexBits - segmentBits);
-constexpr uint32_t generationLimit = 1u << (32 - indexBits);
+constexpr uint32_t generationLimit = 1u << (32 - generationShift);
 // A freed slot waits until this many others are free before it is used again, so that a
 // stale handle stays dead for a long while even under heavy churn.
 constexpr size_t reuseDelay = 4096;
@@ -65,7 +65,7 @@ uint32_t insert(void* object, bool immortal) {
     if (!slot) return 0;
     // A fresh slot has generation 0; a freed one already carries its next generation.
     uint32_t handle = handleOf(slot->word.load(std::memory_order_relaxed));
-    if (handle == 0) handle = index;
+    if (handle == 0) handle = makeHandle(0, index);
     slot->object.store(object, std::memory_order_relaxed);
     uint64_t count = immortal ? immortalCount : 1;
     slot->word.store(uint64_t{handle} << 32 | count, std::memory_order_release);
@@ -73,17 +73,16 @@ uint32_t insert(void* object, bool immortal) {
 }
 
 Slot* slotOf(uint32_t handle) {
-    uint32_t index = handle & indexMask;
-    if (index == 0) return nullptr;
+    uint32_t index = indexOf(handle);
+    if (index == 0 || (handle & 1)) return nullptr;
     return slotAt(index);
 }
 
 void remove(uint32_t handle) {
-    uint32_t index = handle & indexMask;
+    uint32_t index = indexOf(handle);
     Slot* slot = slotAt(index);
     slot->object.store(nullptr, std::memory_order_relaxed);
-    uint32_t generation = ((handle >> indexBits) + 1) % generationLimit;
-    uint32_t next = generation << indexBits | index;
+    uint32_t next = makeHandle((generationOf(handle) + 1) % generationLimit, index);
     FreeList& list = freeList();
     std::lock_guard lock(list.mutex);
     slot->word.store(uint64_t{next} << 32, std::memory_order_release);

@@ -10,8 +10,19 @@
 
 namespace cf::handles {
 
-inline constexpr uint32_t indexBits = 22;
+inline constexpr uint32_t indexBits = 21;
 inline constexpr uint32_t indexMask = (1u << indexBits) - 1;
+inline constexpr uint32_t generationShift = indexBits + 1;
+
+inline uint32_t makeHandle(uint32_t generation, uint32_t index) {
+    return generation << generationShift | index << 1;
+}
+inline uint32_t indexOf(uint32_t handle) {
+    return handle >> 1 & indexMask;
+}
+inline uint32_t generationOf(uint32_t handle) {
+    return handle >> generationShift;
+}
 inline constexpr uint32_t immortalCount = 0xffffffffu;
 
 struct Slot {

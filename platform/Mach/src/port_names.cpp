@@ -27,7 +27,10 @@ struct Table {
     // Called with the lock held.
     mach_port_name_t add(std::shared_ptr<PortObject> object, bool permanent) {
         for (size_t tries = 0; tries < entries.size() + 2; ++tries) {
-            mach_port_name_t name = next++;
+            // Odd names only: CoreFoundation's native handles are even, so neither kind is
+            // ever mistaken for the other.
+            mach_port_name_t name = next;
+            next += 2;
             if (!MACH_PORT_VALID(name) || entries.contains(name)) continue;
             entries.emplace(name, Entry{std::move(object), 1, permanent});
             return name;

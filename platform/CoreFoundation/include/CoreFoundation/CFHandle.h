@@ -3,6 +3,7 @@
 // references can cross boundaries where a pointer does not fit.
 //
 // - The same object always gives the same handle; handles may have the top bit set.
+// - Handles are even and Mach port names odd, so one kind never names an object of the other.
 // - A handle's entry goes when its object is destroyed; from then on it resolves to NULL.
 //   A slot is reused only after a long rotation and with a new generation in the handle's
 //   upper bits, so a stale handle names a newer object only after about a thousand reuses

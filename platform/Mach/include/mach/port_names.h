@@ -6,8 +6,8 @@
 // holds user references (mach_port_deallocate, mach_port_mod_refs); when they reach 0 the
 // name dies (later lookups give nullptr) and the table drops its share of the object.
 //
-// Names are never reissued while alive, and a dead name is reissued only after the 32-bit
-// name counter wraps.
+// Names are odd (CoreFoundation's native handles are even), never reissued while alive, and a
+// dead name is reissued only after the 32-bit name counter wraps.
 #pragma once
 #include <mach/mach.h>
 

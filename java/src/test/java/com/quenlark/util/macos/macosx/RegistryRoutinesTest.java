@@ -175,6 +175,42 @@ class RegistryRoutinesTest {
     }
 
     @Test
+    void handlesWithTheTopBitSetPassBackUnchanged() {
+        // Each slot gets a new generation (the top bits) when it is used again, so churn
+        // reaches negative handles after about two million strings.
+        int negative = 0;
+        for (int i = 0; i < 5_000_000 && negative == 0; i++) {
+            int s = io.CFStringCreate("n");
+            if (s < 0) {
+                negative = s;
+            } else {
+                io.CFRelease(s);
+            }
+        }
+        assertTrue(negative < 0, "no handle with the top bit set appeared");
+        assertEquals("n", io.CFStringGetValue(negative));
+        assertEquals(negative, io.CFRetain(negative));
+        assertEquals(io.CFStringGetTypeID(), io.CFGetTypeID(negative));
+        io.CFRelease(negative);
+        io.CFRelease(negative);
+        assertNull(io.CFStringGetValue(negative));
+    }
+
+    @Test
+    void aHandleOfOneKindNamesNothingOfTheOther() {
+        int string = io.CFStringCreate("kept");
+        int root = io.IORegistryGetRootEntry(master);
+        io.IOObjectRelease(string); // a string is no registry object
+        io.CFRelease(root); // and an entry no CoreFoundation value
+        assertEquals("kept", io.CFStringGetValue(string));
+        assertEquals("Root", io.IORegistryEntryGetName(root));
+        assertEquals(0, io.CFGetTypeID(root));
+        assertNull(io.IORegistryEntryGetName(string));
+        io.CFRelease(string);
+        io.IOObjectRelease(root);
+    }
+
+    @Test
     void booleanAndNumberCreateMakeNothing() {
         assertEquals(1, io.CFBooleanCreate(true));
         assertEquals(0, io.CFBooleanCreate(false));
