@@ -47,15 +47,22 @@ final class RegistryBench implements Benchmark {
         String key = "BSD Name";
         char[] keyChars = key.toCharArray();
 
-        Harness.table("look up \"" + key + "\" in the " + count + " properties of " + disk + ": ns per call")
+        Harness.Table lookups = Harness.table("look up \"" + key + "\" in the " + count + " properties of " + disk + ": ns per call")
                 .add("libQuintaver CFDictionaryGetValueIfPresent",
                         () -> Harness.sink += io.CFDictionaryGetValueIfPresent(properties, key))
                 .add("HashMap.get (same key)", () -> Harness.sink += map.get(key))
                 .add("HashMap.get (new equal key)", () -> Harness.sink += map.get(new String(keyChars)))
                 .add("C: key string + look-up + release",
                         calls -> RegistryFloor.lookupLoop(properties, key, calls))
-                .add("C: handle held and dropped", calls -> RegistryFloor.holdLoop(properties, calls))
-                .print();
+                .add("C: handle held and dropped", calls -> RegistryFloor.holdLoop(properties, calls));
+        double total = lookups.median("libQuintaver CFDictionaryGetValueIfPresent");
+        double platform = lookups.median("C: key string + look-up + release");
+        double held = lookups.median("C: handle held and dropped");
+        lookups.note(String.format("native look-up split: key string, look-up and release %.0f ns (%.0f%%),"
+                        + " handle held %.0f ns (%.0f%%), the rest (JNI transition, key bytes) %.0f ns (%.0f%%)",
+                platform, 100 * platform / total, held, 100 * held / total, total - platform - held,
+                100 * (total - platform - held) / total));
+        lookups.print();
         io.CFRelease(properties);
 
         int entries = walkNatives(master);
