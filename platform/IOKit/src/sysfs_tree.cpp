@@ -43,11 +43,6 @@ bool isRealDirectory(const std::string& path) {
     return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool isRegularFile(const std::string& path) {
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 // The names in a directory with their kinds, without "." and "..".
 struct DirectoryItem {
     std::string name;
@@ -55,20 +50,25 @@ struct DirectoryItem {
     bool isRegular;
 };
 
-std::vector<DirectoryItem> list(const std::string& path) {
+// The items of the directory open as fd (which the call takes over and closes).
+std::vector<DirectoryItem> listOpen(int fd) {
     std::vector<DirectoryItem> items;
+    if (fd < 0) return items;
     struct Closer {
         void operator()(DIR* d) const { closedir(d); }
     };
-    std::unique_ptr<DIR, Closer> dir(opendir(path.c_str()));
-    if (!dir) return items;
+    std::unique_ptr<DIR, Closer> dir(fdopendir(fd));
+    if (!dir) {
+        close(fd);
+        return items;
+    }
     while (dirent* d = readdir(dir.get())) {
         std::string name = d->d_name;
         if (name == "." || name == "..") continue;
         unsigned char type = d->d_type;
         if (type == DT_UNKNOWN) {
             struct stat st;
-            if (lstat((path + "/" + name).c_str(), &st) != 0) continue;
+            if (fstatat(dirfd(dir.get()), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
             type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_LNK;
         }
         items.push_back({std::move(name), type == DT_DIR, type == DT_REG});
@@ -76,22 +76,50 @@ std::vector<DirectoryItem> list(const std::string& path) {
     return items;
 }
 
-bool hasUevent(const std::string& path) {
-    return isRegularFile(path + "/uevent");
+// A descriptor closed when the holder goes out of scope.
+struct Descriptor {
+    int fd;
+    ~Descriptor() {
+        if (fd >= 0) close(fd);
+    }
+};
+
+int openDirectoryAt(int at, const char* name) {
+    return openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
-bool holdsDevice(const std::string& path, int depth) {
+std::vector<DirectoryItem> list(const std::string& path) {
+    return listOpen(openDirectoryAt(AT_FDCWD, path.c_str()));
+}
+
+// Lookups relative to the directory being listed: sysfs paths are long, and the walk makes
+// several lookups per directory.
+bool hasUeventAt(int at, const std::string& name) {
+    struct stat st;
+    return fstatat(at, (name + "/uevent").c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           S_ISREG(st.st_mode);
+}
+
+bool hasUevent(const std::string& path) {
+    return hasUeventAt(AT_FDCWD, path);
+}
+
+bool holdsDeviceAt(int at, const std::string& name, int depth) {
     if (depth > maxGroupingDepth) return false;
-    for (const auto& item : list(path)) {
-        if (!item.isDirectory) continue;
-        std::string below = path + "/" + item.name;
-        if (hasUevent(below) || holdsDevice(below, depth + 1)) return true;
+    Descriptor dir{openDirectoryAt(at, name.c_str())};
+    if (dir.fd < 0) return false;
+    // listOpen closes the descriptor it is given: list through a copy, look below through dir.
+    for (const auto& item : listOpen(dup(dir.fd))) {
+        if (item.isDirectory &&
+            (hasUeventAt(dir.fd, item.name) || holdsDeviceAt(dir.fd, item.name, depth + 1)))
+            return true;
     }
     return false;
 }
 
-bool isEntry(const std::string& path) {
-    return hasUevent(path) || holdsDevice(path, 0);
+// Is the directory `name` in the directory open as `at` an entry?
+bool isEntryAt(int at, const std::string& name) {
+    return hasUeventAt(at, name) || holdsDeviceAt(at, name, 0);
 }
 
 // The file's text without its trailing newline and blanks; nullopt when it cannot be read,
@@ -227,9 +255,10 @@ std::optional<Location> rootLocation() {
 
 std::vector<Location> children(const Location& entry) {
     std::vector<Location> found;
-    std::string path = entry.path();
-    for (const auto& item : list(path)) {
-        if (!item.isDirectory || !isEntry(path + "/" + item.name)) continue;
+    Descriptor dir{openDirectoryAt(AT_FDCWD, entry.path().c_str())};
+    if (dir.fd < 0) return found;
+    for (const auto& item : listOpen(dup(dir.fd))) {
+        if (!item.isDirectory || !isEntryAt(dir.fd, item.name)) continue;
         found.push_back(
             {entry.devices, entry.isRoot() ? item.name : entry.relative + "/" + item.name});
     }
