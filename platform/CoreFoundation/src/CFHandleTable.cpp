@@ -1,6 +1,7 @@
 #include "CFHandleTable.h"
 
 #include <CoreFoundation/CFHandle.h>
+#include <CoreFoundation/CFRuntime.h>
 
 #include <deque>
 #include <mutex>
@@ -89,6 +90,13 @@ void remove(uint32_t handle) {
     list.indices.push_back(index);
 }
 
+void makeImmortal(void* object, uint32_t handle) {
+    std::atomic_ref<uintptr_t>(static_cast<CFRuntimeBase*>(object)->_cfinfo)
+        .fetch_or(_kCFRuntimeImmortalFlag, std::memory_order_relaxed);
+    if (Slot* slot = slotOf(handle))
+        slot->word.store(uint64_t{handle} << 32 | immortalCount, std::memory_order_release);
+}
+
 } // namespace cf::handles
 
 using namespace cf::handles;
@@ -112,6 +120,10 @@ CFTypeRef _CFHandleCopyObject(uint32_t handle) {
     for (;;) {
         if (handleOf(word) != handle || countOf(word) == 0) return nullptr;
         if (countOf(word) == immortalCount) break;
+        if (countOf(word) >= saturatedCount) {
+            makeImmortal(slot->object.load(std::memory_order_acquire), handle);
+            break;
+        }
         // Only a live count is raised: once it reached 0 the object is on its way out.
         if (slot->word.compare_exchange_weak(word, word + 1, std::memory_order_acq_rel)) break;
     }

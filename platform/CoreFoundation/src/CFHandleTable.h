@@ -24,6 +24,9 @@ inline uint32_t generationOf(uint32_t handle) {
     return handle >> generationShift;
 }
 inline constexpr uint32_t immortalCount = 0xffffffffu;
+// A count this high can only come from references that are never dropped: the object is then
+// kept for good rather than let the count run into the handle's half of the word.
+inline constexpr uint32_t saturatedCount = 0x80000000u;
 
 struct Slot {
     std::atomic<uint64_t> word{0};
@@ -36,6 +39,8 @@ uint32_t insert(void* object, bool immortal);
 Slot* slotOf(uint32_t handle);
 // Frees the slot of an object whose count went to 0; its handle dies now.
 void remove(uint32_t handle);
+// Makes a live object immortal: its count stays and retain and release do nothing.
+void makeImmortal(void* object, uint32_t handle);
 
 inline uint32_t handleOf(uint64_t word) {
     return static_cast<uint32_t>(word >> 32);

@@ -4,6 +4,7 @@
 #include <CoreFoundation/CFRuntime.h>
 #include <CoreFoundation/CFString.h>
 
+#include <atomic>
 #include <string>
 
 extern const CFRuntimeClass __CFAllocatorClass;
@@ -19,8 +20,10 @@ namespace cf {
 
 inline constexpr uintptr_t typeIDMask = 0xffff;
 
+// The flags beside the type may change while others read it (an object made immortal).
 inline CFTypeID typeOf(CFTypeRef object) {
-    return static_cast<const CFRuntimeBase*>(object)->_cfinfo & typeIDMask;
+    auto& info = const_cast<CFRuntimeBase*>(static_cast<const CFRuntimeBase*>(object))->_cfinfo;
+    return std::atomic_ref<uintptr_t>(info).load(std::memory_order_relaxed) & typeIDMask;
 }
 
 // The object as its implementation type, or nullptr when it is NULL or of another type, so

@@ -93,10 +93,7 @@ CFTypeRef _CFRuntimeCreateInstance(CFAllocatorRef, CFTypeID typeID, size_t size)
 
 void _CFRuntimeSetImmortal(CFTypeRef cf) {
     if (!cf || isImmortal(cf)) return;
-    baseOf(cf)->_cfinfo |= _kCFRuntimeImmortalFlag;
-    uint32_t handle = handleField(cf).load();
-    if (Slot* slot = cf::handles::slotOf(handle))
-        slot->word.store(uint64_t{handle} << 32 | immortalCount, std::memory_order_release);
+    cf::handles::makeImmortal(const_cast<void*>(cf), handleField(cf).load());
 }
 
 uint32_t _CFHandleFromObject(CFTypeRef cf) {
@@ -120,8 +117,11 @@ CFTypeID CFGetTypeID(CFTypeRef cf) {
 
 CFTypeRef CFRetain(CFTypeRef cf) {
     if (!cf || isImmortal(cf)) return cf;
-    Slot* slot = cf::handles::slotOf(baseOf(cf)->_handle);
-    slot->word.fetch_add(1, std::memory_order_relaxed);
+    uint32_t handle = baseOf(cf)->_handle;
+    Slot* slot = cf::handles::slotOf(handle);
+    uint64_t before = slot->word.fetch_add(1, std::memory_order_relaxed);
+    if (cf::handles::countOf(before) + 1 >= cf::handles::saturatedCount)
+        cf::handles::makeImmortal(const_cast<void*>(cf), handle);
     return cf;
 }
 
