@@ -12,7 +12,9 @@ CFTypeID CFBooleanGetTypeID(void);
 Boolean CFBooleanGetValue(CFBooleanRef boolean);
 
 typedef const struct __CFNumber* CFNumberRef;
-typedef enum {
+// A plain integer, so that any value a caller passes is well defined (unknown ones are refused).
+typedef CFIndex CFNumberType;
+enum {
     kCFNumberSInt8Type = 1,
     kCFNumberSInt16Type = 2,
     kCFNumberSInt32Type = 3,
@@ -30,7 +32,7 @@ typedef enum {
     kCFNumberNSIntegerType = 15,
     kCFNumberCGFloatType = 16,
     kCFNumberMaxType = 16
-} CFNumberType;
+};
 
 CFTypeID CFNumberGetTypeID(void);
 // A number holding *valuePtr read as theType; NULL for an unknown type or a NULL pointer.
