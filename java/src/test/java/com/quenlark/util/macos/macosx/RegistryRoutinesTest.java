@@ -226,6 +226,7 @@ class RegistryRoutinesTest {
         assertNotEquals(0, name);
         assertEquals(name, io.CFDictionaryGetValueIfPresent(matching, "BSD Name"));
         assertEquals("sda", io.CFStringGetValue(name));
+        assertNull(io.CFStringGetValue(matching), "a dictionary is no string");
         assertEquals("IOMedia", io.CFStringGetValue(io.CFDictionaryGetValueIfPresent(matching, "IOProviderClass")));
         for (String absent : new String[] {"bsd name", "BSD Name\u0000", "\uD83D\uDE00", ""}) {
             assertEquals(0, io.CFDictionaryGetValueIfPresent(matching, absent), absent);
