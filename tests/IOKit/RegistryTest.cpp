@@ -39,6 +39,9 @@ class Registry : public testing::Test {
         file("virtual/block/loop9/huge", std::string(5000, 'z'));
         file("virtual/block/loop9/secret", "1\n");
         fs::permissions(root / "devices/virtual/block/loop9/secret", fs::perms::owner_write);
+        file("virtual/block/loop9/resource0", "1\n"); // root-only: its reads may reach hardware
+        fs::permissions(root / "devices/virtual/block/loop9/resource0",
+                        fs::perms::owner_read | fs::perms::owner_write);
         fs::create_directory_symlink("../../../../class/block",
                                      root / "devices/virtual/block/loop9/subsystem");
         device("virtual/block/loop9/loop9p1",
@@ -235,7 +238,8 @@ TEST_F(Registry, BsdNameMatchGivesTheMediaWithItsProperties) {
     EXPECT_EQ(number("size"), 2048); // the attribute itself
     EXPECT_EQ(_CFStringCopyUTF8String(static_cast<CFStringRef>(value("DEVTYPE"))), "disk");
     EXPECT_EQ(_CFStringCopyUTF8String(static_cast<CFStringRef>(value("IOClass"))), "IOMedia");
-    for (const char* absent : {"binary", "huge", "secret", "uevent", "power", "control"})
+    for (const char* absent :
+         {"binary", "huge", "secret", "resource0", "uevent", "power", "control"})
         EXPECT_EQ(value(absent), nullptr) << absent;
     CFRelease(props);
     IOObjectRelease(disk);

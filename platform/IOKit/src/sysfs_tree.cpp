@@ -327,12 +327,13 @@ CFMutableDictionaryRef createProperties(const Location& entry) {
     // The root stands for no device and has no properties. Otherwise: attributes first, then
     // the uevent keys, then the registry's own keys; later ones win.
     if (entry.isRoot()) return dict;
+    // Only attributes anyone may read: the kernel keeps those whose reads reach the hardware
+    // (PCI resource files, ROMs, VPD) to root.
     for (const auto& item : list(path)) {
         if (!item.isRegular || item.name == "uevent") continue;
         struct stat st;
         std::string file = path + "/" + item.name;
-        if (lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-            !(st.st_mode & (S_IRUSR | S_IRGRP | S_IROTH)) ||
+        if (lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !(st.st_mode & S_IROTH) ||
             static_cast<size_t>(st.st_size) > maxAttributeSize)
             continue;
         if (std::optional<std::string> text = readText(file)) out.setValue(item.name, *text);

@@ -44,7 +44,8 @@ std::vector<Location> allEntries(const Location& root);
 // The block device called bsdName (through <root>/class/block), if there is one.
 std::optional<Location> blockDevice(const std::string& bsdName);
 
-// A new dictionary of the entry's properties.
+// A new dictionary of the entry's properties: its world-readable text attributes (up to 4 KiB,
+// numbers as numbers), its uevent keys, "IOClass", and for block devices the media keys.
 CFMutableDictionaryRef createProperties(const Location& entry);
 
 } // namespace iokit::sysfs
