@@ -332,3 +332,7 @@ std::optional<std::string> _CFStringCopyUTF8String(CFStringRef theString) {
     if (!string) return std::nullopt;
     return cf::unicode::encodeUTF8(string->units);
 }
+
+std::u16string _CFStringDecodeUTF8Replacing(std::string_view bytes) {
+    return *cf::unicode::decodeUTF8(bytes, cf::unicode::Malformed::Replace);
+}

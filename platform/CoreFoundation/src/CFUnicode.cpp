@@ -4,7 +4,7 @@
 
 namespace cf::unicode {
 
-std::optional<std::u16string> decodeUTF8(std::string_view bytes) {
+std::optional<std::u16string> decodeUTF8(std::string_view bytes, Malformed malformed) {
     std::u16string units;
     units.reserve(bytes.size());
     size_t i = 0;
@@ -15,24 +15,31 @@ std::optional<std::u16string> decodeUTF8(std::string_view bytes) {
             ++i;
             continue;
         }
-        int trail;
-        char32_t c, minimum;
+        int trail = 0;
+        char32_t c = 0, minimum = 0;
         if ((lead & 0xe0) == 0xc0) {
             trail = 1, c = lead & 0x1f, minimum = 0x80;
         } else if ((lead & 0xf0) == 0xe0) {
             trail = 2, c = lead & 0x0f, minimum = 0x800;
         } else if ((lead & 0xf8) == 0xf0) {
             trail = 3, c = lead & 0x07, minimum = 0x10000;
-        } else {
-            return std::nullopt;
         }
-        if (bytes.size() - i <= static_cast<size_t>(trail)) return std::nullopt;
-        for (int k = 1; k <= trail; ++k) {
-            auto next = static_cast<uint8_t>(bytes[i + k]);
-            if ((next & 0xc0) != 0x80) return std::nullopt;
-            c = c << 6 | (next & 0x3f);
+        // The lead byte and the trail bytes that follow it, up to the sequence's length.
+        size_t taken = 1;
+        bool whole = trail > 0;
+        for (int k = 1; whole && k <= trail; ++k, ++taken) {
+            if (i + k >= bytes.size() || (static_cast<uint8_t>(bytes[i + k]) & 0xc0) != 0x80) {
+                whole = false;
+                break;
+            }
+            c = c << 6 | (static_cast<uint8_t>(bytes[i + k]) & 0x3f);
         }
-        if (c < minimum || c > 0x10ffff || (c >= 0xd800 && c <= 0xdfff)) return std::nullopt;
+        if (!whole || c < minimum || c > 0x10ffff || (c >= 0xd800 && c <= 0xdfff)) {
+            if (malformed == Malformed::Refuse) return std::nullopt;
+            units.push_back(u'\ufffd');
+            i += taken;
+            continue;
+        }
         if (c >= 0x10000) {
             c -= 0x10000;
             units.push_back(static_cast<char16_t>(0xd800 + (c >> 10)));
@@ -40,7 +47,7 @@ std::optional<std::u16string> decodeUTF8(std::string_view bytes) {
         } else {
             units.push_back(static_cast<char16_t>(c));
         }
-        i += trail + 1;
+        i += taken;
     }
     return units;
 }

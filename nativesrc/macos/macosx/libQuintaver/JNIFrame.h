@@ -2,10 +2,12 @@
 // and given back on every path, structure fields found by name and signature at each call,
 // and platform results turned into the natives' status values.
 #pragma once
+#include <CoreFoundation/CFString.h>
 #include <cerrno>
 #include <cstdint>
 #include <jni.h>
 #include <string>
+#include <string_view>
 
 namespace jni {
 
@@ -87,6 +89,23 @@ using ByteArrayElements = ArrayElements<jbyteArray, jbyte, &JNIEnv::GetByteArray
 using IntArrayElements = ArrayElements<jintArray, jint, &JNIEnv::GetIntArrayElements,
                                        &JNIEnv::ReleaseIntArrayElements>;
 
+// A new Java string made from NUL-terminated bytes that came from outside the VM (an account
+// record, a volume label, a device name). They need not be modified UTF-8, which is all
+// NewStringUTF may be given: text that is not plain ASCII is decoded as UTF-8, characters
+// beyond U+FFFF kept and malformed bytes turned into U+FFFD, and made with NewString. A null
+// pointer gives a null string.
+inline jstring newString(JNIEnv* env, const char* bytes) {
+    if (!bytes) return nullptr;
+    const char* end = bytes;
+    bool ascii = true;
+    for (; *end; ++end)
+        if (static_cast<unsigned char>(*end) >= 0x80) ascii = false;
+    if (ascii) return env->NewStringUTF(bytes);
+    std::u16string units = _CFStringDecodeUTF8Replacing(std::string_view(bytes, end - bytes));
+    return env->NewString(reinterpret_cast<const jchar*>(units.data()),
+                          static_cast<jsize>(units.size()));
+}
+
 // The fields of a structure or holder object, each found by name and signature when it is
 // read or stored. The object's class is taken once, when the accessor is made.
 class Fields {
@@ -105,9 +124,9 @@ class Fields {
     void setObject(const char* name, const char* signature, jobject value) {
         env_->SetObjectField(object_, env_->GetFieldID(class_, name, signature), value);
     }
-    // A new Java string made from NUL-terminated modified UTF-8 bytes.
-    void setString(const char* name, const char* utf8) {
-        setObject(name, "Ljava/lang/String;", utf8 ? env_->NewStringUTF(utf8) : nullptr);
+    // A new Java string made from NUL-terminated bytes (see newString).
+    void setString(const char* name, const char* bytes) {
+        setObject(name, "Ljava/lang/String;", newString(env_, bytes));
     }
     // A new byte array holding a copy of the bytes (byte images are never filled in place).
     void setBytes(const char* name, const void* bytes, jsize length) {
@@ -129,14 +148,12 @@ class Fields {
     jclass class_;
 };
 
-// A new Java string made from NUL-terminated UTF-8 bytes, deleted (its local reference) when
-// the holder goes out of scope: for callbacks that run inside a long native call, where local
-// references would otherwise pile up. Bytes from outside the VM (a volume label, a path) need
-// not be modified UTF-8: characters beyond U+FFFF and malformed bytes are converted (the
-// latter to U+FFFD) rather than handed to NewStringUTF. A null pointer gives a null string.
+// A new Java string (see newString) whose local reference is deleted when the holder goes out
+// of scope: for callbacks that run inside a long native call, where local references would
+// otherwise pile up.
 class LocalString {
   public:
-    LocalString(JNIEnv* env, const char* utf8) : env_(env), string_(make(env, utf8)) {}
+    LocalString(JNIEnv* env, const char* bytes) : env_(env), string_(newString(env, bytes)) {}
     ~LocalString() {
         if (string_) env_->DeleteLocalRef(string_);
     }
@@ -146,47 +163,6 @@ class LocalString {
     operator jstring() const { return string_; }
 
   private:
-    static jstring make(JNIEnv* env, const char* utf8) {
-        if (!utf8) return nullptr;
-        const auto* p = reinterpret_cast<const unsigned char*>(utf8);
-        bool ascii = true;
-        for (const unsigned char* q = p; *q; ++q)
-            if (*q >= 0x80) ascii = false;
-        if (ascii) return env->NewStringUTF(utf8);
-        std::u16string units;
-        while (*p) {
-            unsigned char lead = *p;
-            int extra = lead < 0x80 ? 0 : (lead >> 5) == 6 ? 1 : (lead >> 4) == 14 ? 2
-                                       : (lead >> 3) == 30 ? 3 : -1;
-            char32_t c = extra == 0 ? lead : extra == 1 ? lead & 0x1f : extra == 2 ? lead & 0x0f
-                                                                                   : lead & 0x07;
-            int taken = 1;
-            for (int i = 1; i <= extra; ++i, ++taken) {
-                if ((p[i] & 0xc0) != 0x80) {
-                    extra = -1;
-                    break;
-                }
-                c = (c << 6) | (p[i] & 0x3f);
-            }
-            static constexpr char32_t least[] = {0, 0x80, 0x800, 0x10000};
-            if (extra < 0 || c < least[extra] || c > 0x10ffff || (c >= 0xd800 && c <= 0xdfff)) {
-                units.push_back(u'\ufffd');
-                p += taken;
-                continue;
-            }
-            if (c >= 0x10000) {
-                c -= 0x10000;
-                units.push_back(static_cast<char16_t>(0xd800 + (c >> 10)));
-                units.push_back(static_cast<char16_t>(0xdc00 + (c & 0x3ff)));
-            } else {
-                units.push_back(static_cast<char16_t>(c));
-            }
-            p += taken;
-        }
-        return env->NewString(reinterpret_cast<const jchar*>(units.data()),
-                              static_cast<jsize>(units.size()));
-    }
-
     JNIEnv* env_;
     jstring string_;
 };

@@ -142,7 +142,8 @@ JNIEXPORT jstring JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRo
     ssize_t length = ::readlink(path, contents, sizeof contents);
     if (length <= 0 || length >= static_cast<ssize_t>(sizeof contents)) return nullptr;
     contents[length] = '\0';
-    return env->NewStringUTF(contents);
+    // A link holds any bytes, not necessarily modified UTF-8.
+    return jni::newString(env, contents);
 }
 
 JNIEXPORT jint JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRoutines_utimes(

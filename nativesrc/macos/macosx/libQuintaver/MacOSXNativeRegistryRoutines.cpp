@@ -85,8 +85,7 @@ Java_com_quenlark_util_macos_macosx_MacOSXNativeRegistryRoutines_IORegistryEntry
     if (IORegistryEntryGetName(static_cast<io_registry_entry_t>(registryRef), name) != KERN_SUCCESS)
         return nullptr;
     // Device names are bytes from the system, not necessarily modified UTF-8.
-    jni::LocalString string(env, name);
-    return static_cast<jstring>(env->NewLocalRef(string));
+    return jni::newString(env, name);
 }
 
 JNIEXPORT jint JNICALL

@@ -78,7 +78,12 @@ CF_EXTERN_C_END
 #ifdef __cplusplus
 #include <optional>
 #include <string>
+#include <string_view>
 // The string as UTF-8, for the platform's own use; nullopt for NULL or a non-string.
 // Unpaired surrogates become U+FFFD.
 std::optional<std::string> _CFStringCopyUTF8String(CFStringRef theString);
+// UTF-16 units of UTF-8 bytes from outside the process's control (a file name, a volume
+// label, an account's comment), for the platform's own use: each malformed sequence becomes
+// U+FFFD instead of the whole text being refused.
+std::u16string _CFStringDecodeUTF8Replacing(std::string_view bytes);
 #endif

@@ -72,6 +72,18 @@ class PathOperationsTest {
     }
 
     @Test
+    void linkTextThatIsNotModifiedUtf8ArrivesWhole() throws Exception {
+        // A character beyond U+FFFF and a stray Latin-1 byte, made by the shell so that no
+        // Java encoding stands between the bytes and the link.
+        String link = dir.resolve("bytes").toString();
+        Process ln = new ProcessBuilder("bash", "-c",
+                "ln -s \"$(printf 'smile-\\xf0\\x9f\\x98\\x80-caf\\xe9')\" \"$0\"", link)
+                .redirectErrorStream(true).start();
+        assertEquals(0, ln.waitFor(), new String(ln.getInputStream().readAllBytes()));
+        assertEquals("smile-\uD83D\uDE00-caf\uFFFD", routines.readlink(link));
+    }
+
+    @Test
     void renameReplacesTheTargetAndReportsAMissingSource() throws Exception {
         String src = file("src", "new");
         String dest = file("dest", "old");

@@ -107,17 +107,22 @@ class UserRecordsTest {
     }
 
     @Test
-    void accountWithTopBitUidAndShadowTimes() throws Exception {
+    void accountWithTopBitUidShadowTimesAndAForeignComment() throws Exception {
         assumeTrue(ChildJvm.isRoot(), "needs root to add a test account");
         String name = "qvtest" + ProcessHandle.current().pid() % 100000;
         long uid = 3_000_000_123L;
-        run("useradd", "-M", "-N", "-u", Long.toString(uid), "-s", "/bin/false", name);
+        // The comment holds a character beyond U+FFFF and a stray Latin-1 byte: account
+        // records are bytes, not modified UTF-8. The shell makes them, so no Java encoding
+        // stands between the bytes and the record.
+        run("bash", "-c", "useradd -M -N -u " + uid + " -s /bin/false"
+                + " -c \"$(printf 'Zo\\xc3\\xab \\xf0\\x9f\\x98\\x80 \\xe9x')\" " + name);
         try {
             // Password changed on day 20000, valid for 90 days; account expires on day 20999.
             run("chage", "-d", "2024-10-04", "-M", "90", "-E", "2027-06-30", name);
             PasswdStructure pw = new PasswdStructure();
             assertEquals(0, routines.getpwuid((int) uid, pw));
             assertEquals(name, pw.pw_name);
+            assertEquals("Zo\u00eb \uD83D\uDE00 \uFFFDx", pw.pw_gecos);
             assertEquals((int) uid, pw.pw_uid);
             assertEquals((20000 + 90) * 86400, pw.pw_change_sec);
             assertEquals(20999 * 86400, pw.pw_expire_sec);
