@@ -25,7 +25,7 @@ public class StatStructure {
     /** Allocated size in 512-byte blocks. */
     public long st_blocks;
     public int st_blksize;
-    /** BSD file flags: {@code UF_NODUMP} 0x1, {@code SF_IMMUTABLE} 0x20000, ... */
+    /** BSD file flags: the bits of {@link BsdFlags}. */
     public int st_flags;
     public int st_gen;
 
@@ -37,16 +37,6 @@ public class StatStructure {
     public static final int S_IFREG = 0100000;
     public static final int S_IFLNK = 0120000;
     public static final int S_IFSOCK = 0140000;
-
-    public static final int UF_NODUMP = 0x00000001;
-    public static final int UF_IMMUTABLE = 0x00000002;
-    public static final int UF_APPEND = 0x00000004;
-    public static final int UF_OPAQUE = 0x00000008;
-    public static final int UF_COMPRESSED = 0x00000020;
-    public static final int UF_HIDDEN = 0x00008000;
-    public static final int SF_ARCHIVED = 0x00010000;
-    public static final int SF_IMMUTABLE = 0x00020000;
-    public static final int SF_APPEND = 0x00040000;
 
     /** The file-type bits of {@link #st_mode}. */
     public int fileType() {

@@ -125,7 +125,7 @@ class FileStatusTest {
         String said = new String(chattr.getInputStream().readAllBytes());
         assumeTrue(chattr.waitFor() == 0, "the file system under " + dir + " keeps no nodump attribute: " + said);
         StatStructure st = lstat(file);
-        assertEquals(StatStructure.UF_NODUMP, st.st_flags & StatStructure.UF_NODUMP);
+        assertEquals(BsdFlags.UF_NODUMP, st.st_flags & BsdFlags.UF_NODUMP);
         assertEquals(0, lstat(Files.createFile(dir.resolve("dumped"))).st_flags);
     }
 }
