@@ -68,15 +68,19 @@ TEST(String, UntrustedUtf8KeepsItsTextAndMarksWhatIsMalformed) {
     } cases[] = {
         {"plain", u"plain"},
         {"Zo\xc3\xab \xf0\x9f\x98\x80", u"Zo\u00eb \U0001F600"},
-        {"a\xe9" "b", u"a\ufffd" "b"},            // a Latin-1 byte amid UTF-8
-        {"ab\xe2\x82", u"ab\ufffd"},              // cut short at the end
-        {"\xc0\x80x", u"\ufffdx"},                // overlong
-        {"\xed\xa0\xbdz", u"\ufffdz"},            // an encoded surrogate
-        {"\x80\x80", u"\ufffd\ufffd"},            // stray continuation bytes
+        {"a\xe9"
+         "b",
+         u"a\ufffd"
+         "b"},                         // a Latin-1 byte amid UTF-8
+        {"ab\xe2\x82", u"ab\ufffd"},   // cut short at the end
+        {"\xc0\x80x", u"\ufffdx"},     // overlong
+        {"\xed\xa0\xbdz", u"\ufffdz"}, // an encoded surrogate
+        {"\x80\x80", u"\ufffd\ufffd"}, // stray continuation bytes
         {"", u""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(_CFStringDecodeUTF8Replacing(c.bytes), c.units) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(_CFStringDecodeUTF8Replacing(c.bytes), c.units)
+            << testing::PrintToString(c.bytes);
 }
 
 TEST(String, EqualContentsAreEqualAndHashAlike) {

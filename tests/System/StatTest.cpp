@@ -26,7 +26,8 @@ TEST(Narrowing, TimesSaturateInsteadOfWrapping) {
         {int64_t{INT32_MIN} - 1, INT32_MIN},
         {int64_t{1} << 40, INT32_MAX},
     };
-    for (const auto& c : cases) EXPECT_EQ(macos::detail::narrowTime(c.seconds), c.expected) << c.seconds;
+    for (const auto& c : cases)
+        EXPECT_EQ(macos::detail::narrowTime(c.seconds), c.expected) << c.seconds;
 }
 
 TEST(Narrowing, DeviceNumbersInTheMacEncoding) {

@@ -19,9 +19,9 @@ char emptyClass[] = "";
 // Each thread keeps its own record and the bytes it points into.
 struct ThreadRecord {
     struct passwd mac {};
-    ::passwd linux {};
+    ::passwd linux{};
     std::vector<char> bytes = std::vector<char>(1024);
-    ::spwd shadow {};
+    ::spwd shadow{};
     std::vector<char> shadowBytes = std::vector<char>(1024);
 };
 thread_local ThreadRecord record;
@@ -68,18 +68,22 @@ struct passwd* publish(ThreadRecord& r) {
 
 struct passwd* getpwnam(const char* name) {
     ::passwd* found = nullptr;
-    if (!lookUp(record.bytes, [&](char* buf, size_t len) {
-            return ::getpwnam_r(name, &record.linux, buf, len, &found);
-        }) || !found)
+    if (!lookUp(record.bytes,
+                [&](char* buf, size_t len) {
+                    return ::getpwnam_r(name, &record.linux, buf, len, &found);
+                }) ||
+        !found)
         return nullptr;
     return publish(record);
 }
 
 struct passwd* getpwuid(uid_t uid) {
     ::passwd* found = nullptr;
-    if (!lookUp(record.bytes, [&](char* buf, size_t len) {
-            return ::getpwuid_r(uid, &record.linux, buf, len, &found);
-        }) || !found)
+    if (!lookUp(record.bytes,
+                [&](char* buf, size_t len) {
+                    return ::getpwuid_r(uid, &record.linux, buf, len, &found);
+                }) ||
+        !found)
         return nullptr;
     return publish(record);
 }

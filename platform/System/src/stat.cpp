@@ -18,7 +18,8 @@ timespec narrowTimestamp(const statx_timestamp& t) {
 // statx does not report it, and reading it would cost an open and an ioctl per call.
 int lstat(const char* path, struct stat* sb) {
     struct statx stx;
-    if (::statx(AT_FDCWD, path, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS, &stx) != 0)
+    if (::statx(AT_FDCWD, path, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS, &stx) !=
+        0)
         return -1;
     *sb = {};
     sb->st_dev = detail::makeDev(stx.stx_dev_major, stx.stx_dev_minor);
@@ -34,7 +35,8 @@ int lstat(const char* path, struct stat* sb) {
     sb->st_size = static_cast<off_t>(stx.stx_size);
     sb->st_blocks = static_cast<blkcnt_t>(stx.stx_blocks);
     sb->st_blksize = stx.stx_blksize;
-    sb->st_flags = detail::bsdFlagsFromStatxAttributes(stx.stx_attributes & stx.stx_attributes_mask);
+    sb->st_flags =
+        detail::bsdFlagsFromStatxAttributes(stx.stx_attributes & stx.stx_attributes_mask);
     return 0;
 }
 

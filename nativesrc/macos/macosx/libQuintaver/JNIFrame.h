@@ -86,8 +86,8 @@ class ArrayElements {
 
 using ByteArrayElements = ArrayElements<jbyteArray, jbyte, &JNIEnv::GetByteArrayElements,
                                         &JNIEnv::ReleaseByteArrayElements>;
-using IntArrayElements = ArrayElements<jintArray, jint, &JNIEnv::GetIntArrayElements,
-                                       &JNIEnv::ReleaseIntArrayElements>;
+using IntArrayElements =
+    ArrayElements<jintArray, jint, &JNIEnv::GetIntArrayElements, &JNIEnv::ReleaseIntArrayElements>;
 
 // A new Java string made from NUL-terminated bytes that came from outside the VM (an account
 // record, a volume label, a device name). They need not be modified UTF-8, which is all
@@ -181,7 +181,9 @@ inline void describeAndClearException(JNIEnv* env) {
 
 // "error number": 0 on success, else the errno the failing call left. Evaluate it right
 // after the platform call, before anything else can change errno.
-inline jint errorNumber(int result) { return result == 0 ? 0 : errno; }
+inline jint errorNumber(int result) {
+    return result == 0 ? 0 : errno;
+}
 
 // "refusal": 0 when the native could make and use the call, -1 when it could not.
 inline constexpr jint refused = -1;
