@@ -8,7 +8,8 @@ import java.util.concurrent.TimeUnit;
 
 /**
  * Runs a main class in a fresh JVM with the library and the test classpath, under
- * -Xcheck:jni, for tests whose subject acts on the whole process (identity setters).
+ * -Xcheck:jni, for tests whose subject acts on the whole process (identity setters). A JNI
+ * warning in the child's output fails the test, as it does in the test's own JVM.
  */
 public final class ChildJvm {
     /** What the child printed (stdout and stderr together) and how it ended. */
@@ -36,7 +37,11 @@ public final class ChildJvm {
             process.destroyForcibly();
             throw new IOException("child JVM did not finish: " + mainClass.getName());
         }
-        return new Result(process.exitValue(), new String(output, StandardCharsets.UTF_8));
+        String text = new String(output, StandardCharsets.UTF_8);
+        if (text.contains("WARNING in native method") || text.contains("FATAL ERROR in native method")) {
+            throw new AssertionError("the child JVM printed JNI warnings:\n" + text);
+        }
+        return new Result(process.exitValue(), text);
     }
 
     /** Whether this test JVM runs as root (needed for ownership and identity changes). */
