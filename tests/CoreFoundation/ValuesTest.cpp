@@ -56,6 +56,32 @@ TEST(Number, EqualValuesOfDifferentTypesAreEqual) {
     EXPECT_EQ(CFHash(a), CFHash(b));
     CFRelease(a);
     CFRelease(b);
+
+    // Large integers against doubles: equal exactly when their values are, and then hashed
+    // alike, so a dictionary finds one by the other.
+    struct Case {
+        int64_t integer;
+        double floating;
+        bool equal;
+    } cases[] = {
+        {(int64_t{1} << 53) + 1, 9007199254740992.0, false}, // 2^53 + 1 is no double
+        {int64_t{1} << 53, 9007199254740992.0, true},
+        {9220000000000000000, 9.22e18, true},
+        {INT64_MAX, 9.223372036854775808e18, false}, // 2^63 is beyond every int64
+        {-3, -3.5, false},
+    };
+    for (const Case& c : cases) {
+        CFNumberRef x = CFNumberCreate(nullptr, kCFNumberSInt64Type, &c.integer);
+        CFNumberRef y = CFNumberCreate(nullptr, kCFNumberFloat64Type, &c.floating);
+        EXPECT_EQ(CFEqual(x, y), c.equal) << c.integer;
+        EXPECT_EQ(CFEqual(y, x), c.equal) << c.integer;
+        if (c.equal) {
+            EXPECT_EQ(CFHash(x), CFHash(y)) << c.integer;
+        }
+        EXPECT_EQ(CFNumberCompare(x, y, nullptr), -CFNumberCompare(y, x, nullptr));
+        CFRelease(x);
+        CFRelease(y);
+    }
 }
 
 TEST(Data, CopiesAndGrows) {

@@ -112,6 +112,24 @@ double asDouble(const __CFNumber* n) {
     return n->isFloat ? n->floating : double(n->integer);
 }
 
+// Whether a double converts to int64_t without overflow (2^63 itself does not).
+bool inInt64Range(double value) {
+    return value >= -9.223372036854775808e18 && value < 9.223372036854775808e18;
+}
+
+// An integer against a double, exactly: converting the integer to double would round it, so
+// that 2^53 + 1 would equal 2^53 while their hashes differ.
+CFComparisonResult compareMixed(int64_t integer, double value) {
+    if (std::isnan(value) || value >= 9.223372036854775808e18) return kCFCompareLessThan;
+    if (value < -9.223372036854775808e18) return kCFCompareGreaterThan;
+    double whole = std::trunc(value);
+    auto wholeInteger = static_cast<int64_t>(whole);
+    if (integer != wholeInteger)
+        return integer < wholeInteger ? kCFCompareLessThan : kCFCompareGreaterThan;
+    if (value == whole) return kCFCompareEqualTo;
+    return value > whole ? kCFCompareLessThan : kCFCompareGreaterThan;
+}
+
 Boolean numberEqual(CFTypeRef a, CFTypeRef b) {
     return CFNumberCompare(CFNumberRef(a), CFNumberRef(b), nullptr) == kCFCompareEqualTo;
 }
@@ -120,8 +138,7 @@ CFHashCode numberHash(CFTypeRef cf) {
     const __CFNumber* n = asNumber(cf);
     // Integral values hash alike whatever type holds them, so equal numbers hash alike.
     double value = asDouble(n);
-    if (!n->isFloat ||
-        (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 9.2e18))
+    if (!n->isFloat || (inInt64Range(value) && value == std::trunc(value)))
         return static_cast<CFHashCode>(n->isFloat ? int64_t(value) : n->integer);
     uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
@@ -231,7 +248,12 @@ CFComparisonResult CFNumberCompare(CFNumberRef number, CFNumberRef otherNumber, 
         if (a->integer == b->integer) return kCFCompareEqualTo;
         return a->integer < b->integer ? kCFCompareLessThan : kCFCompareGreaterThan;
     }
-    double x = asDouble(a), y = asDouble(b);
+    if (!a->isFloat) return compareMixed(a->integer, b->floating);
+    if (!b->isFloat) {
+        CFComparisonResult reversed = compareMixed(b->integer, a->floating);
+        return CFComparisonResult(-reversed);
+    }
+    double x = a->floating, y = b->floating;
     if (x == y) return kCFCompareEqualTo;
     return x < y ? kCFCompareLessThan : kCFCompareGreaterThan;
 }
