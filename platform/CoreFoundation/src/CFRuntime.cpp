@@ -26,8 +26,10 @@ CFRuntimeBase* baseOf(CFTypeRef cf) {
     return static_cast<CFRuntimeBase*>(const_cast<void*>(cf));
 }
 
+// Atomic: a count that saturates sets the flag while other threads retain and release.
 bool isImmortal(CFTypeRef cf) {
-    return baseOf(cf)->_cfinfo & _kCFRuntimeImmortalFlag;
+    return std::atomic_ref<uintptr_t>(baseOf(cf)->_cfinfo).load(std::memory_order_relaxed) &
+           _kCFRuntimeImmortalFlag;
 }
 
 std::atomic_ref<uint32_t> handleField(CFTypeRef cf) {
