@@ -71,7 +71,9 @@ class RegistryRoutinesTest {
         int leaves = 0;
         for (Map.Entry<List<String>, Integer> e : entries.entrySet()) {
             int entry = e.getValue();
-            if (io.IORegistryEntryGetChildEntry(entry, PLANE) != 0) {
+            int child = io.IORegistryEntryGetChildEntry(entry, PLANE);
+            if (child != 0) {
+                io.IOObjectRelease(child);
                 continue;
             }
             leaves++;
@@ -259,6 +261,29 @@ class RegistryRoutinesTest {
         io.CFRelease(empty);
         io.IOObjectRelease(root);
         assertEquals(0, io.IOBSDNameMatching(master, null));
+    }
+
+    @Test
+    void lookUpsBorrowAndMatchingUsesUpOneReference() {
+        int matching = io.IOBSDNameMatching(master, "sda");
+        int name = io.CFDictionaryGetValueIfPresent(matching, "BSD Name");
+        int[] keys = new int[2];
+        int[] values = new int[2];
+        io.CFDictionaryGetKeysAndValues(matching, keys, values);
+        int kept = io.CFRetain(name);
+        assertEquals(matching, io.CFRetain(matching));
+        int iterator = io.IOServiceGetMatchingServices(master, matching);
+        assertNotEquals(0, iterator);
+        drain(iterator).forEach(io::IOObjectRelease);
+        io.IOObjectRelease(iterator);
+        assertEquals(2, io.CFDictionaryGetCount(matching), "the lookup took one reference only");
+        io.CFRelease(matching);
+        assertEquals(0, io.CFDictionaryGetCount(matching), "and the caller's other one was the last");
+        int other = values[0] == kept ? values[1] : values[0]; // "IOMedia", made for the dictionary
+        assertEquals(0, io.CFGetTypeID(other), "gone with the dictionary");
+        assertEquals("sda", io.CFStringGetValue(kept), "kept by its own reference");
+        io.CFRelease(kept);
+        assertNull(io.CFStringGetValue(kept));
     }
 
     /** The first entry matching a BSD name, or 0. */
