@@ -199,6 +199,8 @@ JNIEXPORT jint JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRouti
         std::fputs("statfs called with buffer too small\n", stderr);
         return jni::refused;
     }
+    // The VM could not hand out the elements (its OutOfMemoryError is pending): no record.
+    if (!buffer) return jni::refused;
     if (!path) return jni::nullArgument;
     return jni::errorNumber(macos::statfs(path, recordsIn<struct macos::statfs>(buffer)));
 }
@@ -216,6 +218,8 @@ JNIEXPORT jint JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRouti
     jni::UTFChars dir(env, mountDirString);
     jni::ByteArrayElements data(env, dataArray);
     if (!type || !dir) return jni::nullArgument;
+    // A block the VM could not hand out must not turn into a mount without one.
+    if (dataArray && !data) return ENOMEM;
     return jni::errorNumber(
         macos::mount(type, dir, flags, data.get(), static_cast<size_t>(data.length())));
 }

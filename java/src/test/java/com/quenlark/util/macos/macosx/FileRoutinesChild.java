@@ -30,11 +30,43 @@ public final class FileRoutinesChild {
                 result = routines.statfs(args[at + 1], args[at + 2].equals("null")
                         ? null : new byte[Integer.parseInt(args[at + 2])]);
                 break;
+            case "statfs-oom":
+            case "mount-oom": {
+                // An array the VM cannot copy out once the address space is capped.
+                byte[] big = new byte[1 << 30];
+                if (args[at].equals("mount-oom")) {
+                    byte[] block = StatfsRecord.mountArguments("", "size=1m");
+                    System.arraycopy(block, 0, big, 0, block.length);
+                }
+                capAddressSpace();
+                result = args[at].equals("statfs-oom") ? routines.statfs(args[at + 1], big)
+                        : routines.mount("tmpfs", args[at + 1], 0, big);
+                break;
+            }
             default:
                 throw new IllegalArgumentException(args[at]);
         }
         System.out.flush();
         System.err.flush();
         System.out.println("result=" + result);
+    }
+
+    // Leaves this process a quarter GiB of address space beyond what it maps now.
+    private static void capAddressSpace() {
+        try {
+            long mapped = 0;
+            for (String line : java.nio.file.Files.readAllLines(java.nio.file.Path.of("/proc/self/status"))) {
+                if (line.startsWith("VmSize:")) {
+                    mapped = Long.parseLong(line.replaceAll("[^0-9]", "")) * 1024;
+                }
+            }
+            Process p = new ProcessBuilder("prlimit", "--pid", Long.toString(ProcessHandle.current().pid()),
+                    "--as=" + (mapped + (256L << 20))).inheritIO().start();
+            if (p.waitFor() != 0) {
+                throw new IllegalStateException("prlimit failed");
+            }
+        } catch (java.io.IOException | InterruptedException e) {
+            throw new IllegalStateException(e);
+        }
     }
 }

@@ -59,6 +59,24 @@ class FileSystemTableTest {
         }
     }
 
+    // The VM hands out no elements when it cannot copy the array: the native neither writes
+    // through them nor mounts without the block it was given.
+    @Test
+    void arrayElementsTheVmCannotHandOutStopTheCall() throws Exception {
+        ChildJvm.Result statfs = ChildJvm.run(FileRoutinesChild.class, "statfs-oom", "/");
+        assertEquals("result=-1\n", statfs.output(), "refused, no crash");
+
+        assumeTrue(ChildJvm.isRoot(), "needs root: mounting a tmpfs");
+        String point = Files.createDirectory(dir.resolve("oom")).toString();
+        ChildJvm.Result mount = ChildJvm.run(FileRoutinesChild.class, "mount-oom", point);
+        boolean mounted = Files.readString(Path.of("/proc/self/mountinfo")).contains(" " + point + " ");
+        if (mounted) {
+            unmount(point);
+        }
+        assertEquals("result=12\n", mount.output(), "ENOMEM");
+        assertFalse(mounted, "no mount without its block");
+    }
+
     private List<StatfsRecord> records(byte[] buf, int count) {
         List<StatfsRecord> out = new ArrayList<>();
         for (int i = 0; i < count; i++) {
