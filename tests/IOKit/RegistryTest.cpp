@@ -5,11 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -323,6 +327,64 @@ TEST(RegistryRoot, NoDeviceTreeGivesNoMasterPort) {
     EXPECT_EQ(IOMasterPort(0x1234, &master), kIOReturnBadArgument);
     EXPECT_EQ(IOMasterPort(MACH_PORT_NULL, &master), KERN_SUCCESS);
     EXPECT_EQ(mach_port_deallocate(mach_task_self(), master), KERN_SUCCESS);
+}
+
+// This machine's /sys: a read-only loop device of 8 MiB with 4096-byte sectors, so that every
+// media value differs from what a default would give.
+TEST(RealSysfs, LoopDeviceCarriesItsMediaValues) {
+    if (geteuid() != 0 || access("/dev/loop-control", F_OK) != 0)
+        GTEST_SKIP() << "needs root and /dev/loop-control to attach a loop device";
+    char image[] = "/tmp/iokit-loop-XXXXXX";
+    int fd = mkstemp(image);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, 8 << 20), 0);
+    close(fd);
+    std::string command = std::string("losetup -f --show -r --sector-size 4096 ") + image;
+    char device[64] = "";
+    if (FILE* out = popen(command.c_str(), "r")) {
+        if (!fgets(device, sizeof device, out)) device[0] = '\0';
+        pclose(out);
+    }
+    device[std::strcspn(device, "\n")] = '\0';
+    unlink(image);
+    if (std::strncmp(device, "/dev/loop", 9) != 0) GTEST_SKIP() << "losetup gave no loop device";
+    struct Detach {
+        std::string device;
+        ~Detach() { std::system(("losetup -d " + device).c_str()); }
+    } detach{device};
+    struct stat st;
+    ASSERT_EQ(stat(device, &st), 0);
+    const char* bsdName = device + 5;
+
+    mach_port_t master = 0;
+    ASSERT_EQ(IOMasterPort(MACH_PORT_NULL, &master), KERN_SUCCESS);
+    io_registry_entry_t entry =
+        IOServiceGetMatchingService(master, IOBSDNameMatching(master, 0, bsdName));
+    CFMutableDictionaryRef props = nullptr;
+    ASSERT_EQ(IORegistryEntryCreateCFProperties(entry, &props, kCFAllocatorDefault, 0),
+              KERN_SUCCESS);
+    auto value = [&](const char* key) {
+        CFStringRef k = CFStringCreateWithCString(nullptr, key, kCFStringEncodingUTF8);
+        CFTypeRef v = CFDictionaryGetValue(props, k);
+        CFRelease(k);
+        return v;
+    };
+    auto number = [&](const char* key) {
+        int64_t n = -1;
+        CFNumberGetValue(static_cast<CFNumberRef>(value(key)), kCFNumberSInt64Type, &n);
+        return n;
+    };
+    EXPECT_EQ(_CFStringCopyUTF8String(static_cast<CFStringRef>(value("BSD Name"))), bsdName);
+    EXPECT_EQ(number("BSD Major"), int64_t{major(st.st_rdev)});
+    EXPECT_EQ(number("BSD Minor"), int64_t{minor(st.st_rdev)});
+    EXPECT_EQ(number("Size"), 8 << 20);
+    EXPECT_EQ(number("Preferred Block Size"), 4096);
+    EXPECT_EQ(value("Writable"), kCFBooleanFalse);
+    EXPECT_EQ(value("Whole"), kCFBooleanTrue);
+    EXPECT_EQ(value("Removable"), kCFBooleanFalse);
+    CFRelease(props);
+    IOObjectRelease(entry);
+    mach_port_deallocate(mach_task_self(), master);
 }
 
 } // namespace
