@@ -208,6 +208,8 @@ JNIEXPORT jint JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRouti
 JNIEXPORT jint JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRoutines_getfsstat(
     JNIEnv* env, jobject, jbyteArray bufArray, jint flags) {
     jni::ByteArrayElements buffer(env, bufArray);
+    // Without the elements an array would read as a request for the count alone.
+    if (bufArray && !buffer) return -1;
     return macos::getfsstat(recordsIn<struct macos::statfs>(buffer), buffer.length(), flags);
 }
 

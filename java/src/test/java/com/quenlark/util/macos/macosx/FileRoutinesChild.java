@@ -31,6 +31,7 @@ public final class FileRoutinesChild {
                         ? null : new byte[Integer.parseInt(args[at + 2])]);
                 break;
             case "statfs-oom":
+            case "getfsstat-oom":
             case "mount-oom": {
                 // An array the VM cannot copy out once the address space is capped.
                 byte[] big = new byte[1 << 30];
@@ -40,6 +41,7 @@ public final class FileRoutinesChild {
                 }
                 capAddressSpace();
                 result = args[at].equals("statfs-oom") ? routines.statfs(args[at + 1], big)
+                        : args[at].equals("getfsstat-oom") ? routines.getfsstat(big, StatfsRecord.MNT_NOWAIT)
                         : routines.mount("tmpfs", args[at + 1], 0, big);
                 break;
             }

@@ -65,6 +65,8 @@ class FileSystemTableTest {
     void arrayElementsTheVmCannotHandOutStopTheCall() throws Exception {
         ChildJvm.Result statfs = ChildJvm.run(FileRoutinesChild.class, "statfs-oom", "/");
         assertEquals("result=-1\n", statfs.output(), "refused, no crash");
+        ChildJvm.Result getfsstat = ChildJvm.run(FileRoutinesChild.class, "getfsstat-oom");
+        assertEquals("result=-1\n", getfsstat.output(), "no count for records never written");
 
         assumeTrue(ChildJvm.isRoot(), "needs root: mounting a tmpfs");
         String point = Files.createDirectory(dir.resolve("oom")).toString();
