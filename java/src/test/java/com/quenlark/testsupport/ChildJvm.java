@@ -15,6 +15,10 @@ public final class ChildJvm {
     /** What the child printed (stdout and stderr together) and how it ended. */
     public record Result(int exitCode, String output) {}
 
+    /** What -Xcheck:jni prints when a native misuses JNI (the same lines java/run-junit fails on). */
+    private static final java.util.regex.Pattern JNI_WARNING = java.util.regex.Pattern.compile(
+            "WARNING in native method|FATAL ERROR in native method|JNI call made|Warning: JNI|WARNING: JNI local refs");
+
     private ChildJvm() {}
 
     public static String libraryDirectory() {
@@ -38,7 +42,7 @@ public final class ChildJvm {
             throw new IOException("child JVM did not finish: " + mainClass.getName());
         }
         String text = new String(output, StandardCharsets.UTF_8);
-        if (text.contains("WARNING in native method") || text.contains("FATAL ERROR in native method")) {
+        if (JNI_WARNING.matcher(text).find()) {
             throw new AssertionError("the child JVM printed JNI warnings:\n" + text);
         }
         return new Result(process.exitValue(), text);
