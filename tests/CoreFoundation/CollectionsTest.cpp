@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <set>
 #include <string>
 
@@ -114,6 +115,35 @@ TEST(Dictionary, EmptyAndWrongTypes) {
     EXPECT_EQ(CFDictionaryGetCount(notADictionary), 0);
     EXPECT_FALSE(CFDictionaryGetValueIfPresent(notADictionary, CFSTR("x"), nullptr));
     CFRelease(empty);
+}
+
+// Ranges whose end lies past the contents, however large, are refused and nothing is copied.
+TEST(Ranges, PastTheEndIsRefusedWithoutOverflow) {
+    const UniChar units[] = {'a', 'b'};
+    CFStringRef s = CFStringCreateWithCharacters(nullptr, units, 2);
+    const void* items[] = {s, s};
+    CFArrayRef array = CFArrayCreate(nullptr, items, 2, &kCFTypeArrayCallBacks);
+    const UInt8 bytes[] = {1, 2};
+    CFDataRef data = CFDataCreate(nullptr, bytes, 2);
+    constexpr CFIndex huge = std::numeric_limits<CFIndex>::max();
+    for (CFRange range : {CFRangeMake(1, huge), CFRangeMake(huge, 1), CFRangeMake(1, 2)}) {
+        UniChar unit = '#';
+        CFStringGetCharacters(s, range, &unit);
+        EXPECT_EQ(unit, '#');
+        EXPECT_EQ(CFStringCreateWithSubstring(nullptr, s, range), nullptr);
+        const void* item = kCFNull;
+        CFArrayGetValues(array, range, &item);
+        EXPECT_EQ(item, kCFNull);
+        UInt8 byte = 9;
+        CFDataGetBytes(data, range, &byte);
+        EXPECT_EQ(byte, 9);
+    }
+    UniChar last = 0;
+    CFStringGetCharacters(s, CFRangeMake(1, 1), &last);
+    EXPECT_EQ(last, 'b');
+    CFRelease(data);
+    CFRelease(array);
+    CFRelease(s);
 }
 
 } // namespace

@@ -53,8 +53,10 @@ __CFArray* asMutable(CFTypeRef cf) {
 }
 
 bool validRange(const __CFArray* array, CFRange range) {
+    // Compared without adding, so that a huge length cannot overflow.
     return range.location >= 0 && range.length >= 0 &&
-           size_t(range.location + range.length) <= array->values.size();
+           size_t(range.location) <= array->values.size() &&
+           size_t(range.length) <= array->values.size() - size_t(range.location);
 }
 
 Boolean arrayEqual(CFTypeRef a, CFTypeRef b) {

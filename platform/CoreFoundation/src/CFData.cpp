@@ -101,7 +101,8 @@ UInt8* CFDataGetMutableBytePtr(CFMutableDataRef theData) {
 void CFDataGetBytes(CFDataRef theData, CFRange range, UInt8* buffer) {
     __CFData* data = asData(theData);
     if (!data || !buffer || range.location < 0 || range.length < 0 ||
-        size_t(range.location + range.length) > data->bytes.size())
+        size_t(range.location) > data->bytes.size() ||
+        size_t(range.length) > data->bytes.size() - size_t(range.location))
         return;
     std::memcpy(buffer, data->bytes.data() + range.location, range.length);
 }

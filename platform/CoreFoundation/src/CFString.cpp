@@ -129,8 +129,11 @@ std::optional<std::string> encode(std::u16string_view units, CFStringEncoding en
 }
 
 bool validRange(const __CFString* string, CFRange range) {
+    // Compared without adding, so that a huge length cannot overflow.
+    size_t size = string->units.size();
     return range.location >= 0 && range.length >= 0 &&
-           static_cast<size_t>(range.location + range.length) <= string->units.size();
+           static_cast<size_t>(range.location) <= size &&
+           static_cast<size_t>(range.length) <= size - static_cast<size_t>(range.location);
 }
 
 } // namespace
