@@ -69,6 +69,12 @@ bool readChanges(Values& in, uint32_t bits, Changes& c) {
     return ok;
 }
 
+// Nanoseconds outside a second are no time; Linux would read two of them as "now" and
+// "leave as is".
+bool validTime(const std::optional<timespec>& t) {
+    return !t || (t->tv_nsec >= 0 && t->tv_nsec < 1000000000);
+}
+
 struct ::timespec linuxTime(const std::optional<timespec>& t) {
     if (!t) return {0, UTIME_OMIT};
     return {t->tv_sec, t->tv_nsec};
@@ -97,7 +103,8 @@ int setattrlist(const char* path, struct attrlist* attrList, void* attrBuf, size
     }
     Values in(attrBuf, attrBuf ? attrBufSize : 0);
     Changes c;
-    if (!readChanges(in, attrList->commonattr, c)) {
+    if (!readChanges(in, attrList->commonattr, c) || !validTime(c.modified) ||
+        !validTime(c.accessed)) {
         errno = EINVAL;
         return -1;
     }

@@ -53,10 +53,12 @@
 // Any other bit (fork attributes included) fails with EINVAL. 32-bit counts saturate.
 //
 // setattrlist takes the values without the leading length, in the same order, and sets
-// ATTR_CMN_MODTIME, ATTR_CMN_ACCTIME, ATTR_CMN_FNDRINFO (all zeros removes it),
-// ATTR_CMN_OWNERID, ATTR_CMN_GRPID (all ones leaves either unchanged), ATTR_CMN_ACCESSMASK and
-// ATTR_CMN_FLAGS, applied in that order save the flags, which come last so that an immutable
-// flag does not block the rest; any other bit fails with EINVAL before anything changes.
+// ATTR_CMN_MODTIME, ATTR_CMN_ACCTIME (nanoseconds 0 to 999999999), ATTR_CMN_FNDRINFO (all
+// zeros removes it), ATTR_CMN_OWNERID, ATTR_CMN_GRPID (all ones leaves either unchanged),
+// ATTR_CMN_ACCESSMASK and ATTR_CMN_FLAGS. Owner and group go first, since changing them clears
+// the set-id bits that the mask may set; then the mask, the Finder info and the times; the
+// flags last, so that an immutable flag does not block the rest. Any other bit, a value cut
+// short or a time out of range fails with EINVAL before anything changes.
 #pragma once
 #include <System/types.h>
 

@@ -4,7 +4,9 @@ import static com.quenlark.util.macos.macosx.AttributeList.*;
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
+import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
+import com.quenlark.testsupport.ChildJvm;
 import java.nio.ByteBuffer;
 import java.nio.ByteOrder;
 import java.nio.file.Files;
@@ -110,6 +112,40 @@ class AttributeListTest {
         assertEquals(1_100_000_000, st.st_mtime);
         assertEquals(1_000_000_000, st.st_atime);
         assertEquals(0600, st.st_mode & 07777);
+    }
+
+    @Test
+    void nanosecondsOutsideASecondAreRefusedAndChangeNothing() throws Exception {
+        String f = Files.writeString(dir.resolve("badtime"), "x").toString();
+        assertEquals(0, routines.utimes(f, 1000, 0, 2000, 0));
+        int mode = lstat(f).st_mode;
+        // Two of these are the markers Linux reads as "now" and "leave as is".
+        for (int nanoseconds : new int[] {-1, 1_000_000_000, 0x3fffffff, 0x3ffffffe}) {
+            ByteBuffer values = ByteBuffer.allocate(8 + 4).order(ByteOrder.nativeOrder());
+            values.putInt(5000).putInt(nanoseconds).putInt(0600);
+            assertEquals(EINVAL, routines.setattrlist(f, values.array(),
+                    ATTR_CMN_MODTIME | ATTR_CMN_ACCESSMASK, 0, 0, 0, 0, 0), "ns " + nanoseconds);
+            StatStructure st = lstat(f);
+            assertEquals(2000, st.st_mtime, "ns " + nanoseconds);
+            assertEquals(mode, st.st_mode, "nothing changes");
+        }
+    }
+
+    @Test
+    void setattrlistSetsOwnerGroupSetIdModeAndFlagsTogether() throws Exception {
+        assumeTrue(ChildJvm.isRoot(), "needs root: owner change and the immutable flag");
+        String f = Files.writeString(dir.resolve("owned"), "x").toString();
+        assumeTrue(routines.chflags(f, 0) == 0, "needs a file system with inode flags under " + dir);
+        ByteBuffer values = ByteBuffer.allocate(4 * 4).order(ByteOrder.nativeOrder());
+        values.putInt(65534).putInt(65534).putInt(04750).putInt(BsdFlags.SF_IMMUTABLE | BsdFlags.UF_NODUMP);
+        int bits = ATTR_CMN_OWNERID | ATTR_CMN_GRPID | ATTR_CMN_ACCESSMASK | ATTR_CMN_FLAGS;
+        assertEquals(0, routines.setattrlist(f, values.array(), bits, 0, 0, 0, 0, 0));
+        StatStructure st = lstat(f);
+        assertEquals(0, routines.chflags(f, 0));
+        assertEquals(65534, st.st_uid);
+        assertEquals(65534, st.st_gid);
+        assertEquals(04750, st.st_mode & 07777, "the set-id bit survives the owner change");
+        assertEquals(BsdFlags.SF_IMMUTABLE | BsdFlags.UF_NODUMP, st.st_flags);
     }
 
     @Test
