@@ -6,6 +6,7 @@
 
 #include <CoreFoundation/CoreFoundation.h>
 #include <DiskArbitration/DiskArbitration.h>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <mach/mach.h>
@@ -18,6 +19,13 @@ mach_msg_header_t* msgSendBufPtr = nullptr;
 constexpr int msgSendBufLength = 1024;
 // The answer to every unmount and eject pre-notification: no objection.
 constexpr int refuse = 0;
+// The state above holds one loop: a second call while one runs would hand the first loop's
+// callbacks another thread's local reference, so it is turned away.
+std::atomic<bool> loopRunning{false};
+
+struct LoopClaim {
+    ~LoopClaim() { loopRunning.store(false); }
+};
 
 } // namespace
 
@@ -185,6 +193,12 @@ JNIEXPORT void JNICALL
 Java_com_quenlark_util_macos_macosx_diskarbclient_DiskArbitrationNativeRoutines_runDiskArbLoop(
     JNIEnv* env, jclass, jobject client) {
     if (!client) return;
+    if (loopRunning.exchange(true)) {
+        std::printf("FAILURE: runDiskArbLoop() is running already\n");
+        std::fflush(stdout);
+        return;
+    }
+    LoopClaim claim;
     diskArbClient = client;
     env->GetJavaVM(&ourJVM);
     jclass clientClass = env->GetObjectClass(diskArbClient);

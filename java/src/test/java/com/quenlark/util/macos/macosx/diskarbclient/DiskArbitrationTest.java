@@ -6,7 +6,9 @@ import static org.junit.jupiter.api.Assertions.assertNotEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
+import java.io.BufferedReader;
 import java.io.IOException;
+import java.io.InputStreamReader;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -57,6 +59,13 @@ class DiskArbitrationTest {
     @Test
     void mountUnmountRefuseAndEjectALoopDevice(@TempDir Path dir) throws Exception {
         assumeTrue(LoopDevice.available(), "needs root and loop devices (/dev/loop-control)");
+        // A second loop while this one runs is turned away; this one goes on delivering.
+        Thread second = new Thread(() -> DiskArbitrationNativeRoutines.runDiskArbLoop(new RecordingClient()));
+        second.setDaemon(true);
+        second.start();
+        second.join(5_000);
+        assertFalse(second.isAlive(), "a second runDiskArbLoop returns at once");
+
         try (LoopDevice disk = new LoopDevice(dir.resolve("disk.img"), "mkfs.ext4", "QVOL")) {
             String arrived = client.nextFor(disk.id);
             assertTrue(arrived != null && arrived.contains("mountpoint= fsType=ext4 fsName=QVOL"), arrived);
@@ -70,8 +79,11 @@ class DiskArbitrationTest {
 
             // An unmount from another application: acknowledged at once by the library; Java
             // hears only the outcome.
+            long asked = System.nanoTime();
             TestDaemon.Run unmount = daemon.tool("unmount", disk.id);
             assertEquals(0, unmount.status(), unmount.output());
+            assertTrue(System.nanoTime() - asked < TimeUnit.MILLISECONDS.toNanos(2_000),
+                    "acknowledged at once, not after the daemon's 3 s wait");
             String post = client.nextFor(disk.id);
             assertTrue(post != null && post.startsWith("unmountPost " + disk.id + " error=0 pid="), post);
             assertFalse(mountedAt(mountpoint));
@@ -81,7 +93,7 @@ class DiskArbitrationTest {
             client.nextFor(disk.id);
             Process refuser = daemon.startTool("watch", "--refuse", "16");
             try {
-                awaitLine(refuser, "complete 25");
+                awaitLine(reader(refuser), "complete 25");
                 TestDaemon.Run refused = daemon.tool("unmount", disk.id);
                 assertNotEquals(0, refused.status(), "a refused unmount is a failed call");
                 String outcome = client.nextFor(disk.id);
@@ -96,7 +108,8 @@ class DiskArbitrationTest {
             // before it goes ahead), then the disk is unmounted and detached.
             TestDaemon.Run eject = daemon.tool("eject", disk.id);
             assertEquals(0, eject.status(), eject.output());
-            assertEquals("ejectPre " + disk.id, client.nextFor(disk.id));
+            // Still attached a while into the Java method: the answer waits for its return.
+            assertEquals("ejectPre " + disk.id + " attached", client.nextFor(disk.id));
             String unmounted = client.nextFor(disk.id);
             assertTrue(unmounted.startsWith("unmountPost " + disk.id + " error=0"), unmounted);
             String ejected = client.nextFor(disk.id);
@@ -134,14 +147,49 @@ class DiskArbitrationTest {
     @Test
     void aClientLackingOneMethodGetsOneLineAndStillHearsEvents() throws Exception {
         assumeTrue(daemon != null, "needs the private daemon (root)");
-        String output = child(daemon.socket.toString());
+        String output = child(daemon.socket.toString(), "LacksDiskAppeared2");
         assertEquals(List.of("Failed to retried method id for callbackMID"), failureLines(output), output);
+        assertTrue(output.contains("complete 25"), output);
+        output = child(daemon.socket.toString(), "Full");
+        assertEquals(List.of(), failureLines(output), output);
         assertTrue(output.contains("complete 25"), output);
     }
 
     @Test
+    void aClientLackingADeliveredMethodIsSkippedForItAndStillAnswers(@TempDir Path dir) throws Exception {
+        assumeTrue(LoopDevice.available(), "needs root and loop devices (/dev/loop-control)");
+        try (LoopDevice disk = new LoopDevice(dir.resolve("lacks.img"), "mkfs.ext4", "QLACK")) {
+            client.nextFor(disk.id); // the daemon knows it: the children's start-up lists hold it
+            String output = child(daemon.socket.toString(), "LacksDiskAppearedComplete");
+            assertEquals(List.of("Failed to retried method id for DiskAppearedComplete_callbackMID"),
+                    failureLines(output), output);
+            assertTrue(output.contains("complete 25"), output);
+
+            // Without the Java method the eject request is still answered, at once.
+            Process child = childProcess(daemon.socket.toString(), "LacksEjectPre");
+            BufferedReader childOut = reader(child);
+            String started;
+            try {
+                started = awaitLine(childOut, "complete 25");
+                long asked = System.nanoTime();
+                TestDaemon.Run eject = daemon.tool("eject", disk.id);
+                assertEquals(0, eject.status(), eject.output());
+                assertTrue(System.nanoTime() - asked < TimeUnit.MILLISECONDS.toNanos(2_000),
+                        "answered at once, not after the daemon's 3 s wait");
+                started += awaitLine(childOut, "ejectPost " + disk.id + " error=0");
+                client.await("ejectPost " + disk.id); // this JVM's client heard it too
+            } finally {
+                child.getOutputStream().close();
+            }
+            output = started + childOutput(child, childOut);
+            assertEquals(List.of("Failed to retried method id for EjectPreNotification_callbackMID"),
+                    failureLines(output), output);
+        }
+    }
+
+    @Test
     void withoutADaemonTheLoopReportsAndReturns(@TempDir Path dir) throws Exception {
-        String output = child(dir.resolve("nobody.sock").toString());
+        String output = child(dir.resolve("nobody.sock").toString(), "LacksDiskAppeared2");
         assertTrue(output.contains("FAILURE: DiskArbStart() -> 1102\n"), output);
         assertTrue(output.contains("loop returned"), output);
     }
@@ -155,27 +203,49 @@ class DiskArbitrationTest {
                 .anyMatch(l -> l.split(" ")[4].equals(mountpoint));
     }
 
-    static void awaitLine(Process process, String line) throws IOException {
-        var reader = new java.io.BufferedReader(
-                new java.io.InputStreamReader(process.getInputStream(), StandardCharsets.UTF_8));
-        for (String l; (l = reader.readLine()) != null; ) {
-            if (l.equals(line)) {
-                return;
-            }
-        }
-        throw new AssertionError("the tool ended before printing " + line);
+    static BufferedReader reader(Process process) {
+        return new BufferedReader(new InputStreamReader(process.getInputStream(), StandardCharsets.UTF_8));
     }
 
-    static String child(String socket) throws Exception {
+    /** The lines read up to and including line. */
+    static String awaitLine(BufferedReader reader, String line) throws IOException {
+        StringBuilder read = new StringBuilder();
+        for (String l; (l = reader.readLine()) != null; ) {
+            read.append(l).append('\n');
+            if (l.equals(line)) {
+                return read.toString();
+            }
+        }
+        throw new AssertionError("the process ended before printing " + line + ":\n" + read);
+    }
+
+    /** A child JVM running the loop with the named client of PartialClientMain. */
+    static Process childProcess(String socket, String clientName) throws IOException {
         ProcessBuilder builder = new ProcessBuilder(System.getProperty("java.home") + "/bin/java",
                 "-Xcheck:jni", "-Djava.library.path=" + System.getProperty("quintaver.libdir"),
-                "-cp", System.getProperty("quintaver.classpath"), PartialClientMain.class.getName())
-                .redirectErrorStream(true);
+                "-cp", System.getProperty("quintaver.classpath"), PartialClientMain.class.getName(),
+                clientName).redirectErrorStream(true);
         builder.environment().put("QUINTAVER_DISKARB_SOCKET", socket);
-        Process p = builder.start();
-        String output = new String(p.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
+        return builder.start();
+    }
+
+    /** The rest of the child's output, once it has ended; it printed no JNI warning. */
+    static String childOutput(Process p, BufferedReader out) throws Exception {
+        StringBuilder read = new StringBuilder();
+        for (String l; (l = out.readLine()) != null; ) {
+            read.append(l).append('\n');
+        }
+        String output = read.toString();
         assertTrue(p.waitFor(30, TimeUnit.SECONDS));
-        assertFalse(output.contains("WARNING in native method"), output);
+        assertFalse(output.contains("WARNING in native method") || output.contains("WARNING: JNI")
+                || output.contains("FATAL ERROR"), output);
         return output;
+    }
+
+    /** The whole output of a child whose loop ends as soon as the start-up list is told. */
+    static String child(String socket, String clientName) throws Exception {
+        Process p = childProcess(socket, clientName);
+        p.getOutputStream().close();
+        return childOutput(p, reader(p));
     }
 }

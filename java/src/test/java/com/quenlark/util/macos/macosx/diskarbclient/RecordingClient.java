@@ -28,7 +28,15 @@ class RecordingClient extends DiskArbitrationClient {
 
     @Override
     public void EjectPreNotification_callback(String diskIdentifier, int flags) {
-        events.add("ejectPre " + diskIdentifier);
+        // Long enough for a daemon that had been answered already to detach the device.
+        try {
+            Thread.sleep(200);
+        } catch (InterruptedException e) {
+            Thread.currentThread().interrupt();
+        }
+        boolean attached = java.nio.file.Files.exists(
+                java.nio.file.Path.of("/sys/block/" + diskIdentifier + "/loop/backing_file"));
+        events.add("ejectPre " + diskIdentifier + (attached ? " attached" : " detached"));
     }
 
     @Override
