@@ -1,8 +1,8 @@
 package com.quenlark.quintaver;
 
+import com.quenlark.util.macos.macosx.AttributeList;
 import com.quenlark.util.macos.macosx.BsdFlags;
 import com.quenlark.util.macos.macosx.MacOSXNativeFileRoutines;
-import com.quenlark.util.macos.macosx.StatStructure;
 import java.util.List;
 import java.util.Map;
 
@@ -61,20 +61,14 @@ final class FlagsCommand implements Command {
         return 0;
     }
 
-    // chflags follows a final symbolic link, so the flags shown are those of what it names.
+    // chflags follows a final symbolic link, so the flags shown are those of what it names: an
+    // attribute-list read follows links the same way, and a loop of links ends in an error.
     private static int flagsOf(MacOSXNativeFileRoutines routines, String path) throws Failure {
-        StatStructure st = new StatStructure();
-        int error = routines.lstat(path, st);
-        if (error == 0 && (st.st_mode & StatStructure.S_IFMT) == StatStructure.S_IFLNK) {
-            String target = routines.readlink(path);
-            if (target != null) {
-                java.nio.file.Path resolved = java.nio.file.Path.of(path).resolveSibling(target);
-                return flagsOf(routines, resolved.toString());
-            }
-        }
+        byte[] reply = new byte[8];
+        int error = routines.getattrlist(path, reply, AttributeList.ATTR_CMN_FLAGS, 0, 0, 0, 0, 0);
         if (error != 0) {
             throw new Failure(path + ": " + Errors.describe(error));
         }
-        return st.st_flags;
+        return new AttributeList.Reader(reply).nextInt();
     }
 }
