@@ -110,7 +110,8 @@ class FileSystemTableTest {
     void aTmpfsMountedWithoutABlockShowsInTheTable() throws Exception {
         assumeTrue(ChildJvm.isRoot(), "needs root: mounting a tmpfs");
         String point = Files.createDirectory(dir.resolve("mnt")).toString();
-        int flags = StatfsRecord.MNT_NOSUID | StatfsRecord.MNT_NODEV | StatfsRecord.MNT_NOEXEC;
+        int flags = StatfsRecord.MNT_NOSUID | StatfsRecord.MNT_NODEV | StatfsRecord.MNT_NOEXEC
+                | StatfsRecord.MNT_SYNCHRONOUS | StatfsRecord.MNT_NOATIME;
         assertEquals(0, routines.mount("tmpfs", point, flags, null));
         try {
             StatfsRecord mine = find(point);
