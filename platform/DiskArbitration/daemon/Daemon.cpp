@@ -2,6 +2,7 @@
 #include "../src/Protocol.h"
 #include "DiskOperations.h"
 #include "MountTable.h"
+#include "Permission.h"
 #include "Uevents.h"
 #include <DiskArbitration/DiskArbitration.h>
 #include <cerrno>
@@ -438,9 +439,7 @@ void Daemon::enqueue(Request request) {
 }
 
 int Daemon::authorise(const Request& request, const Disk& disk) const {
-    // Root may act on every disk, others on loop devices and removable media only.
-    if (request.uid == 0 || disk.device.isLoop() || disk.device.removable) return 0;
-    return EPERM;
+    return mayAct(request.uid, disk.device);
 }
 
 void Daemon::startNext() {
