@@ -26,7 +26,16 @@ int main(int argc, char** argv) {
         } else if (arg == "--state-dir") {
             options.stateDirectory = value();
         } else if (arg == "--ack-timeout") {
-            options.acknowledgementTimeoutMs = std::atoi(value().c_str());
+            // Every wait for the clients' answers is bounded: a timeout must be a positive
+            // number of milliseconds.
+            std::string text = value();
+            char* end = nullptr;
+            long ms = std::strtol(text.c_str(), &end, 10);
+            if (text.empty() || *end != '\0' || ms <= 0 || ms > 3600000) {
+                std::fprintf(stderr, "diskarbitrationd: --ack-timeout wants 1 to 3600000 ms\n");
+                return 2;
+            }
+            options.acknowledgementTimeoutMs = static_cast<int>(ms);
         } else if (arg == "--sysfs") {
             options.sysfsRoot = value();
         } else {
