@@ -29,23 +29,34 @@ public final class ChildJvm {
         return System.getProperty("quintaver.bindir");
     }
 
-    public static Result run(Class<?> mainClass, String... args) throws IOException, InterruptedException {
+    /** A child JVM's command, ready to start (add environment or redirections first). */
+    public static ProcessBuilder builder(Class<?> mainClass, String... args) {
         List<String> command = new ArrayList<>(List.of(
                 System.getProperty("java.home") + "/bin/java", "-Xcheck:jni",
                 "-Djava.library.path=" + libraryDirectory(),
                 "-cp", System.getProperty("quintaver.classpath"), mainClass.getName()));
         command.addAll(List.of(args));
-        Process process = new ProcessBuilder(command).redirectErrorStream(true).start();
+        return new ProcessBuilder(command).redirectErrorStream(true);
+    }
+
+    /** Runs the child to its end and gives back what it printed and its exit code. */
+    public static Result run(Class<?> mainClass, String... args) throws IOException, InterruptedException {
+        Process process = builder(mainClass, args).start();
         byte[] output = process.getInputStream().readAllBytes();
         if (!process.waitFor(60, TimeUnit.SECONDS)) {
             process.destroyForcibly();
             throw new IOException("child JVM did not finish: " + mainClass.getName());
         }
         String text = new String(output, StandardCharsets.UTF_8);
-        if (JNI_WARNING.matcher(text).find()) {
-            throw new AssertionError("the child JVM printed JNI warnings:\n" + text);
-        }
+        assertNoJniWarnings(text);
         return new Result(process.exitValue(), text);
+    }
+
+    /** Fails when a child's output holds a line that -Xcheck:jni prints for a JNI misuse. */
+    public static void assertNoJniWarnings(String output) {
+        if (JNI_WARNING.matcher(output).find()) {
+            throw new AssertionError("the child JVM printed JNI warnings:\n" + output);
+        }
     }
 
     /** Whether this test JVM runs as root (needed for ownership and identity changes). */

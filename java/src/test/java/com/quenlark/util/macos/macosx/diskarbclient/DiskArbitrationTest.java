@@ -6,6 +6,7 @@ import static org.junit.jupiter.api.Assertions.assertNotEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
+import com.quenlark.testsupport.ChildJvm;
 import java.io.BufferedReader;
 import java.io.IOException;
 import java.io.InputStreamReader;
@@ -221,10 +222,7 @@ class DiskArbitrationTest {
 
     /** A child JVM running the loop with the named client of PartialClientMain. */
     static Process childProcess(String socket, String clientName) throws IOException {
-        ProcessBuilder builder = new ProcessBuilder(System.getProperty("java.home") + "/bin/java",
-                "-Xcheck:jni", "-Djava.library.path=" + System.getProperty("quintaver.libdir"),
-                "-cp", System.getProperty("quintaver.classpath"), PartialClientMain.class.getName(),
-                clientName).redirectErrorStream(true);
+        ProcessBuilder builder = ChildJvm.builder(PartialClientMain.class, clientName);
         builder.environment().put("QUINTAVER_DISKARB_SOCKET", socket);
         return builder.start();
     }
@@ -237,8 +235,7 @@ class DiskArbitrationTest {
         }
         String output = read.toString();
         assertTrue(p.waitFor(30, TimeUnit.SECONDS));
-        assertFalse(output.contains("WARNING in native method") || output.contains("WARNING: JNI")
-                || output.contains("FATAL ERROR"), output);
+        ChildJvm.assertNoJniWarnings(output);
         return output;
     }
 
