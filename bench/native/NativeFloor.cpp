@@ -24,6 +24,22 @@ template <typename Body> jlong timeLoop(jint calls, Body body) {
 
 extern "C" {
 
+// The lstat native itself, from libQuintaver.
+JNIEXPORT jint JNICALL Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRoutines_lstat(
+    JNIEnv* env, jobject, jstring file, jobject returnStruct);
+
+// The whole lstat native, called from C: its time without the Java-to-native transition, with
+// the call and the field look-ups interleaved as they are in use.
+JNIEXPORT jlong JNICALL Java_com_quenlark_bench_NativeFloor_nativeBodyLoop(JNIEnv* env, jclass,
+                                                                           jstring path,
+                                                                           jobject target,
+                                                                           jint calls) {
+    return timeLoop(calls, [&] {
+        Java_com_quenlark_util_macos_macosx_MacOSXNativeFileRoutines_lstat(env, nullptr, path,
+                                                                           target);
+    });
+}
+
 JNIEXPORT jlong JNICALL Java_com_quenlark_bench_NativeFloor_statxLoop(JNIEnv* env, jclass,
                                                                       jstring path, jint calls) {
     const char* p = env->GetStringUTFChars(path, nullptr);

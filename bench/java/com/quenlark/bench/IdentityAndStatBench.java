@@ -48,6 +48,7 @@ final class IdentityAndStatBench implements Benchmark {
                 .add("jnr-posix lstat", () -> Harness.sink += jnr.lstat(file).st_size())
                 .add("JNA lstat", () -> Harness.sink += jna.lstat(file, linuxStat))
                 .add("C floor: statx", calls -> NativeFloor.statxLoop(file, calls))
+                .add("C: the native's body in a loop", calls -> NativeFloor.nativeBodyLoop(file, st, calls))
                 .add("C: stand-in lstat", calls -> NativeFloor.macLstatLoop(file, calls))
                 .add("C: 18 field look-ups+stores", calls -> NativeFloor.fieldStoresLoop(st, calls))
                 .add("C: 18 stores, ids cached", calls -> NativeFloor.cachedFieldStoresLoop(st, calls))
@@ -59,8 +60,9 @@ final class IdentityAndStatBench implements Benchmark {
         double string = t.median("C: path string take+release");
         double rest = total - call - fields - string;
         t.note(String.format("native lstat split: platform call %.0f ns (%.0f%%), field look-ups and"
-                        + " stores %.0f ns (%.0f%%), path string %.0f ns (%.0f%%), the rest (JNI"
-                        + " transition, noise) %.0f ns (%.0f%%)",
+                        + " stores %.0f ns (%.0f%%), path string %.0f ns (%.0f%%), the rest %.0f ns"
+                        + " (%.0f%%): the call and the look-ups interleaved cost more than apart (see"
+                        + " the native's body in a C loop); the JNI transition is the empty native",
                 call, 100 * call / total, fields, 100 * fields / total, string, 100 * string / total,
                 rest, 100 * rest / total));
         double cached = t.median("C: 18 stores, ids cached");

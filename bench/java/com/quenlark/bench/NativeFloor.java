@@ -26,6 +26,9 @@ final class NativeFloor {
     /** Taking and releasing a path's modified UTF-8 bytes, as every path native does. */
     static native long pathStringLoop(String path, int calls);
 
+    /** The lstat native's body called from C in a loop: the native without its transition. */
+    static native long nativeBodyLoop(String path, StatStructure target, int calls);
+
     /** A native call with the lstat native's arguments that does nothing: the JNI transition. */
     static native int emptyCall(String path, StatStructure target);
 
