@@ -5,19 +5,8 @@
 
 #include <vector>
 
-namespace {
-
-const void* typeRetain(CFAllocatorRef, const void* value) {
-    return CFRetain(value);
-}
-void typeRelease(CFAllocatorRef, const void* value) {
-    CFRelease(value);
-}
-
-} // namespace
-
-const CFArrayCallBacks kCFTypeArrayCallBacks = {0, typeRetain, typeRelease, CFCopyDescription,
-                                                CFEqual};
+const CFArrayCallBacks kCFTypeArrayCallBacks = {0, cf::typeRetain, cf::typeRelease,
+                                                CFCopyDescription, CFEqual};
 
 struct __CFArray {
     CFRuntimeBase base;

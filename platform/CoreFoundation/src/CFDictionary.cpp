@@ -6,23 +6,12 @@
 #include <unordered_map>
 #include <vector>
 
-namespace {
-
-const void* typeRetain(CFAllocatorRef, const void* value) {
-    return CFRetain(value);
-}
-void typeRelease(CFAllocatorRef, const void* value) {
-    CFRelease(value);
-}
-
-} // namespace
-
 const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks = {
-    0, typeRetain, typeRelease, CFCopyDescription, CFEqual, CFHash};
+    0, cf::typeRetain, cf::typeRelease, CFCopyDescription, CFEqual, CFHash};
 const CFDictionaryKeyCallBacks kCFCopyStringDictionaryKeyCallBacks = {
-    0, typeRetain, typeRelease, CFCopyDescription, CFEqual, CFHash};
-const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks = {0, typeRetain, typeRelease,
-                                                                    CFCopyDescription, CFEqual};
+    0, cf::typeRetain, cf::typeRelease, CFCopyDescription, CFEqual, CFHash};
+const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks = {
+    0, cf::typeRetain, cf::typeRelease, CFCopyDescription, CFEqual};
 
 namespace {
 

@@ -36,4 +36,12 @@ template <class T> T* as(CFTypeRef object, CFTypeID type) {
 // A new string of a diagnostic text.
 CFStringRef describe(const std::string& text);
 
+// The retain and release callbacks of the CF-type collections (kCFType...CallBacks).
+inline const void* typeRetain(CFAllocatorRef, const void* value) {
+    return CFRetain(value);
+}
+inline void typeRelease(CFAllocatorRef, const void* value) {
+    CFRelease(value);
+}
+
 } // namespace cf
